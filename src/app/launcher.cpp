@@ -1,0 +1,12 @@
+#include "app/launcher.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "common/path_rules.h"
+#include "location/install_dir.h"
+
+void StartLauncher() {
+    const WideString file = PathJoin(InstallDir, kLauncherFileName);
+    ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, InstallDir.c_str(), SW_SHOWNORMAL);
+}

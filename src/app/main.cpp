@@ -1,0 +1,45 @@
+// The installer's entry point: one of three roads, chosen from the command line and the
+// presence of an existing installation.
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "app/command_line.h"
+#include "app/installer_window.h"
+#include "app/launcher.h"
+#include "app/test_mode.h"
+#include "common/handles.h"
+#include "location/install_dir.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The main thread is a single-threaded apartment: it later creates the shell-link
+    // object and the folder dialog. A failure here is not reported.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    int count = 0;
+    ArgvArray arguments(CommandLineToArgvW(GetCommandLineW(), &count));
+
+    // Road 1: "--proef FOLDER" installs into FOLDER\Tolbex without a window, even when
+    // an installation exists. The folder is taken as it stands.
+    if (IsTestModeCommandLine(count, arguments.get())) {
+        const WideString folder = arguments.get()[2];
+        arguments.reset();
+        const int result = RunTestMode(folder);
+        CoUninitialize();
+        return result;
+    }
+    arguments.reset();
+
+    // Road 2: an existing installation starts at once, with no window.
+    InstallDir = FindExistingInstall();
+    if (!InstallDir.empty()) {
+        StartLauncher();
+        return 0;
+    }
+
+    // Road 3: the installer window on the default folder.
+    InstallDir = DefaultInstallDir();
+    RunInstallerWindow(instance);
+    CoUninitialize();
+    return 0;
+}

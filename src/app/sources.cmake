@@ -1,0 +1,29 @@
+target_sources(tolbex_pure PRIVATE ${CMAKE_CURRENT_LIST_DIR}/command_line.cpp)
+
+if(WIN32)
+    target_sources(tolbex_win PRIVATE
+        ${CMAKE_CURRENT_LIST_DIR}/launcher.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/test_mode.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/installer_window.cpp)
+
+    # The icon is drawn from its script at build time, so the artwork has one source.
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    set(TOLBEX_ICON ${CMAKE_BINARY_DIR}/generated/tolbex.ico)
+    add_custom_command(OUTPUT ${TOLBEX_ICON}
+        COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/draw_icon.py ${TOLBEX_ICON}
+        DEPENDS ${CMAKE_CURRENT_LIST_DIR}/draw_icon.py
+        COMMENT "Drawing the Tolbex icon")
+    set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/tolbex.rc PROPERTIES
+        OBJECT_DEPENDS "${TOLBEX_ICON};${CMAKE_CURRENT_LIST_DIR}/app.manifest")
+
+    add_executable(TolbexSetup WIN32
+        ${CMAKE_CURRENT_LIST_DIR}/main.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/tolbex.rc
+        ${TOLBEX_ICON})
+    target_include_directories(TolbexSetup PRIVATE ${CMAKE_BINARY_DIR}/generated)
+    set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/tolbex.rc APPEND PROPERTY INCLUDE_DIRECTORIES
+        ${CMAKE_BINARY_DIR}/generated ${CMAKE_CURRENT_LIST_DIR})
+    target_link_libraries(TolbexSetup PRIVATE tolbex_win)
+    target_link_options(TolbexSetup PRIVATE -municode -s -Wl,--gc-sections)
+    target_compile_options(tolbex_win PRIVATE -ffunction-sections -fdata-sections)
+endif()

@@ -1,0 +1,34 @@
+// Windows path rules as pure functions on text: both '\' and '/' separate, joined paths
+// use '\'. Root names are a drive with colon (C:), two separators and a server name
+// (\\server), or the device prefixes \\?\ and \\.\ (with the drive or name after them
+// counted as part of the root name: \\?\C:). These are the rules of the standard
+// library's Windows filesystem::path, written out so they also hold on Linux.
+#pragma once
+
+#include "common/types.h"
+
+bool IsPathSeparator(wchar_t c);
+
+// "C:" for C:\x, "\\server" for \\server\share\x, "\\?\C:" for \\?\C:\x, "" for a
+// relative path or one that starts with a single separator.
+WideString PathRootName(const WideString& path);
+
+// The root name and the separators right after it: "C:\" for C:\x, "\" for \x.
+WideString PathRootPath(const WideString& path);
+
+// The text after the last separator behind the root path; empty when the path ends in
+// a separator or is only a root path. "C:\a\b" gives "b", "C:\a\" gives "", "D:" gives "".
+WideString PathLastComponent(const WideString& path);
+
+// The path without its last component and the separators before it, never shorter
+// than the root path: "C:\a\b" gives "C:\a", "C:\a" gives "C:\", "a" gives "".
+WideString PathParent(const WideString& path);
+
+// A joined with the relative name B: B when A is empty; else A, a '\' unless A already
+// ends in a separator or is a bare drive such as "D:", then B.
+WideString PathJoin(const WideString& folder, const WideString& name);
+
+// The lexical normal form: separators made '\', "." dropped, ".." folded against the
+// component before it (never above the root), repeated separators collapsed. A trailing
+// separator stays when the path had one. "C:/a/./b/../c" gives "C:\a\c".
+WideString PathLexicallyNormal(const WideString& path);

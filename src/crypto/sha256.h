@@ -1,0 +1,16 @@
+// SHA-256 on CNG and lowercase hex text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/types.h"
+
+// Writes the 32-byte SHA-256 of length bytes at data into digest; false when the
+// provider fails (the digest is then not meaningful). length may be 0.
+bool Sha256(const void* data, std::uint32_t length, std::uint8_t digest[32]);
+
+// The 64 lowercase hex digits of the SHA-256 of a whole file, or empty text when it
+// cannot be hashed: missing, a folder, held open for writing by another handle,
+// unreadable, or 268435456 bytes or more.
+std::string FileSha256Hex(const WideString& path);

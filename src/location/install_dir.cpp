@@ -1,0 +1,50 @@
+#include "location/install_dir.h"
+
+#include <filesystem>
+
+#include "common/handles.h"
+#include "common/path_rules.h"
+
+WideString InstallDir;
+
+namespace {
+
+constexpr const wchar_t* kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolbex";
+
+// The InstallLocation value, or empty when it is missing, not REG_SZ or does not fit
+// the 260-unit buffer (RegGetValueW then fails with ERROR_MORE_DATA).
+WideString ReadInstallLocation() {
+    wchar_t buffer[260] = {};
+    DWORD bytes = sizeof buffer;
+    if (RegGetValueW(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation", RRF_RT_REG_SZ, nullptr,
+                     buffer, &bytes) != ERROR_SUCCESS) {
+        return {};
+    }
+    buffer[259] = L'\0';
+    return buffer;
+}
+
+}  // namespace
+
+bool PathExists(const WideString& path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::status(path, error));
+}
+
+WideString KnownFolderPath(REFKNOWNFOLDERID folderId) {
+    CoTaskString path;
+    if (FAILED(SHGetKnownFolderPath(folderId, 0, nullptr, path.put()))) return {};
+    return path.get();
+}
+
+WideString DefaultInstallDir() {
+    return PathJoin(PathJoin(KnownFolderPath(FOLDERID_LocalAppData), L"Programs"), L"Tolbex");
+}
+
+WideString FindExistingInstall() {
+    const WideString candidate = ReadInstallLocation();
+    if (!candidate.empty() && PathExists(PathJoin(candidate, kLauncherFileName))) return candidate;
+    const WideString fallback = DefaultInstallDir();
+    if (PathExists(PathJoin(fallback, kLauncherFileName))) return fallback;
+    return {};
+}

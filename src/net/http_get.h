@@ -1,0 +1,27 @@
+// The installer's only network operation: one blocking HTTP(S) GET on WinHTTP.
+#pragma once
+
+#include <cstdint>
+
+#include "common/types.h"
+
+struct UrlParts {
+    WideString host;
+    std::uint16_t port = 0;
+    bool secure = false;
+    WideString path;  // the URL path ("/" when empty) followed by its query and fragment
+};
+
+// Splits an absolute http(s) URL; false for another scheme, a malformed URL or a piece
+// too long (host 256, path and extra information 1024 units each, NUL included).
+bool CrackUrl(const WideString& url, UrlParts& parts);
+
+// The largest body HttpGet accepts. No file larger than this could pass the installer's
+// own checks, so a longer body is a broken or hostile server.
+inline constexpr std::uint64_t kMaxBodyBytes = 268435456;
+
+// GETs url with agent "Tolbex", the system proxy, time-outs of 3/3/5/15 s and no extra
+// headers. True only for a final status of 200; the body is then appended to body.
+// False (body unchanged) for every other outcome, and for a body over kMaxBodyBytes.
+// Redirects are followed, except from https to http. Any thread; no state kept.
+bool HttpGet(const WideString& url, ByteBuffer& body);
