@@ -1,7 +1,9 @@
-target_sources(tolbex_pure PRIVATE ${CMAKE_CURRENT_LIST_DIR}/command_line.cpp)
+add_library(tolbex_app STATIC ${CMAKE_CURRENT_LIST_DIR}/command_line.cpp)
+target_link_libraries(tolbex_app PUBLIC tolbex_common)
 
 if(WIN32)
-    target_sources(tolbex_win PRIVATE
+    target_link_libraries(tolbex_app PUBLIC tolbex_location tolbex_log ${TOLBEX_WIN_LIBS})
+    target_sources(tolbex_app PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/launcher.cpp
         ${CMAKE_CURRENT_LIST_DIR}/test_mode.cpp
         ${CMAKE_CURRENT_LIST_DIR}/installer_window.cpp)
@@ -20,10 +22,9 @@ if(WIN32)
         ${CMAKE_CURRENT_LIST_DIR}/main.cpp
         ${CMAKE_CURRENT_LIST_DIR}/tolbex.rc
         ${TOLBEX_ICON})
-    target_include_directories(TolbexSetup PRIVATE ${CMAKE_BINARY_DIR}/generated)
     set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/tolbex.rc APPEND PROPERTY INCLUDE_DIRECTORIES
         ${CMAKE_BINARY_DIR}/generated ${CMAKE_CURRENT_LIST_DIR})
-    target_link_libraries(TolbexSetup PRIVATE tolbex_win)
+    target_link_libraries(TolbexSetup PRIVATE tolbex_app)
     target_link_options(TolbexSetup PRIVATE -municode -s -Wl,--gc-sections)
-    target_compile_options(tolbex_win PRIVATE -ffunction-sections -fdata-sections)
+
 endif()

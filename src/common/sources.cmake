@@ -1,1 +1,1 @@
-target_sources(tolbex_pure PRIVATE ${CMAKE_CURRENT_LIST_DIR}/path_rules.cpp)
+add_library(tolbex_common STATIC ${CMAKE_CURRENT_LIST_DIR}/path_rules.cpp)
