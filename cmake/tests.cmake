@@ -20,3 +20,17 @@ function(tolbex_test name)
         set_tests_properties(${name} PROPERTIES ${T_PROPS})
     endif()
 endfunction()
+
+# tolbex_e2e(NAME SCRIPT [test properties...])
+#   A Python unittest script from the folder of the calling cmake file, run against the
+#   Windows build; tests/support is on its path (harness.py, servers.py).
+function(tolbex_e2e name script)
+    if(NOT WIN32)
+        return()
+    endif()
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    add_test(NAME ${name} COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/${script} -v)
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "TOLBEX_BUILD_DIR=${CMAKE_BINARY_DIR};TOLBEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/support"
+        ${ARGN})
+endfunction()
