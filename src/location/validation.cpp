@@ -1,0 +1,96 @@
+#include "location/validation.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/path_rules.h"
+#include "location/canonical_path.h"
+#include "location/install_dir.h"
+
+const wchar_t FolderNotEmptyMessage[] =
+    L"Deze map is niet leeg. Kies een lege map of een andere schijf.\n\n"
+    L"This folder is not empty. Choose an empty folder or another drive.";
+const wchar_t CannotWriteMessage[] =
+    L"Tolbex mag hier niet schrijven (bijvoorbeeld in Program Files). Kies een andere map.\n\n"
+    L"Tolbex cannot write here (for example Program Files). Choose another folder.";
+const char MarkerText[] =
+    "Deze map is van Tolbex (gekozen in de installer). Bij verwijderen gaat de hele map weg.\r\n";
+static_assert(sizeof MarkerText - 1 == kMarkerTextSize, "the marker is 89 bytes, CR LF included");
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Spellings differ ("c:/Users/x/./AppData/..") but the on-disk forms agree.
+bool IsDefaultFolder(const WideString& folder) {
+    return EqualsAsciiNoCase(WeaklyCanonicalPath(DefaultInstallDir()), WeaklyCanonicalPath(folder));
+}
+
+// A folder is empty when listing it yields nothing (hidden and system entries count);
+// a file when its size is zero. Any error counts as not empty.
+bool IsEmptyEntry(const WideString& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(path), error);
+    if (error)
+        return false;
+    if (fs::is_directory(status)) {
+        const fs::directory_iterator listing(fs::path(path), error);
+        return !error && listing == fs::directory_iterator();
+    }
+    const std::uintmax_t size = fs::file_size(fs::path(path), error);
+    return !error && size == 0;
+}
+
+void CreateFolderAndParents(const WideString& folder) {
+    std::error_code ignored;
+    fs::create_directories(fs::path(folder), ignored);
+}
+
+// Only an empty folder goes: an empty file at the path stays where it is.
+void RemoveIfEmptyFolder(const WideString& folder) {
+    std::error_code ignored;
+    if (fs::is_directory(fs::path(folder), ignored) && IsEmptyEntry(folder)) {
+        fs::remove(fs::path(folder), ignored);
+    }
+}
+
+// Flushed before the check, so a failing write shows here and not only at the close.
+bool WriteMarker(const WideString& folder) {
+    std::ofstream marker(fs::path(PathJoin(folder, kMarkerFileName)),
+                         std::ios::out | std::ios::binary | std::ios::trunc);
+    marker.write(MarkerText, kMarkerTextSize);
+    marker.flush();
+    return static_cast<bool>(marker);
+}
+
+}  // namespace
+
+const wchar_t* ValidateInstallDir() {
+    // The default folder is always Tolbex's: no emptiness test, no marker.
+    if (IsDefaultFolder(InstallDir)) {
+        CreateFolderAndParents(InstallDir);
+        return nullptr;
+    }
+
+    const bool existed = PathExists(InstallDir);
+    if (existed && !IsEmptyEntry(InstallDir) &&
+        !PathExists(PathJoin(InstallDir, kLauncherFileName))) {
+        return FolderNotEmptyMessage;
+    }
+
+    CreateFolderAndParents(InstallDir);
+    // An existing installation folder is accepted as it is, without a write test.
+    if (existed && !IsEmptyEntry(InstallDir))
+        return nullptr;
+
+    if (!WriteMarker(InstallDir)) {
+        RemoveIfEmptyFolder(InstallDir);
+        return CannotWriteMessage;
+    }
+    return nullptr;
+}
+
+bool IsOwnFolder(const WideString& folder) {
+    return EqualsAsciiNoCase(PathLastComponent(folder), WideString(L"Tolbex")) &&
+           PathExists(PathJoin(folder, kMarkerFileName));
+}
