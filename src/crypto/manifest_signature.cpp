@@ -1,0 +1,75 @@
+// The manifest's detached signature: fetching its text and checking it with CNG against
+// the two public keys compiled into this build.
+#include "crypto/manifest_signature.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include "common/handles.h"
+#include "crypto/hex.h"
+#include "crypto/sha256.h"
+#include "deployment_data.h"
+#include "net/http_get.h"
+
+namespace {
+
+// A signature file is 128 digits plus a little white space; anything longer is not one.
+constexpr std::size_t kMaxSignatureFileBytes = 256;
+constexpr std::size_t kRawSignatureBytes = 64;  // r then s, 32 bytes each, big-endian
+
+// Each key is the hex of a 72-byte ECCPUBLICBLOB: "ECS1", key length 32 (little-endian),
+// then X and Y big-endian. The table ends with a null entry.
+const char* const kManifestKeys[] = {TOLBEX_MANIFEST_KEY_1, TOLBEX_MANIFEST_KEY_2, nullptr};
+
+bool Succeeded(NTSTATUS status) {
+    return status >= 0;
+}
+
+// One key: decoded and imported afresh, then asked to verify the digest. A key that does
+// not decode or import simply does not verify.
+bool KeyVerifies(BCRYPT_ALG_HANDLE algorithm, const char* keyHex, std::uint8_t digest[32],
+                 ByteBuffer& signature) {
+    ByteBuffer blob;
+    if (!HexDecode(keyHex, blob))
+        return false;
+    BcryptKey key;
+    if (!Succeeded(BCryptImportKeyPair(algorithm, nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
+                                       blob.data(), static_cast<ULONG>(blob.size()), 0))) {
+        return false;
+    }
+    return Succeeded(BCryptVerifySignature(key.get(), nullptr, digest, 32, signature.data(),
+                                           static_cast<ULONG>(signature.size()), 0));
+}
+
+}  // namespace
+
+std::string FetchSignatureText(const WideString& url) {
+    ByteBuffer body;
+    if (!HttpGet(url, body) || body.empty() || body.size() > kMaxSignatureFileBytes)
+        return {};
+    std::string text(body.begin(), body.end());
+    while (!text.empty() && IsAsciiWhiteSpace(text.back())) text.pop_back();
+    return text;
+}
+
+// The digest covers the manifest exactly as received: no trimming, no line-end or BOM
+// handling, so "a\r\nb" and "a\nb" have different signatures.
+bool VerifyManifestSignature(const std::string& manifest, const std::string& signature) {
+    ByteBuffer raw;
+    if (!HexDecode(signature, raw) || raw.size() != kRawSignatureBytes)
+        return false;
+    std::uint8_t digest[32];
+    if (!Sha256(manifest.data(), static_cast<std::uint32_t>(manifest.size()), digest)) {
+        return false;
+    }
+    BcryptAlgorithm algorithm;
+    if (!Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM,
+                                               nullptr, 0))) {
+        return false;
+    }
+    for (const char* const* key = kManifestKeys; *key != nullptr; ++key) {
+        if (KeyVerifies(algorithm.get(), *key, digest, raw))
+            return true;
+    }
+    return false;
+}
