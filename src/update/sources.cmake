@@ -3,6 +3,10 @@
 add_library(tolbex_update STATIC ${CMAKE_CURRENT_LIST_DIR}/manifest_scan.cpp)
 target_link_libraries(tolbex_update PUBLIC tolbex_common)
 if(WIN32)
-    target_sources(tolbex_update PRIVATE ${CMAKE_CURRENT_LIST_DIR}/file_replace.cpp)
-    target_link_libraries(tolbex_update PUBLIC tolbex_log ${TOLBEX_WIN_LIBS})
+    target_sources(tolbex_update PRIVATE
+        ${CMAKE_CURRENT_LIST_DIR}/file_replace.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/update_run.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/install_servers.cpp)
+    target_link_libraries(tolbex_update PUBLIC tolbex_net tolbex_crypto tolbex_log tolbex_location
+        ${TOLBEX_WIN_LIBS})
 endif()

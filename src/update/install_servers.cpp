@@ -1,0 +1,34 @@
+// The download part of an installation: the compiled-in update servers, one after the
+// other, until one of them has delivered the launcher.
+#include "update/install_servers.h"
+
+#include "common/path_rules.h"
+#include "deployment_data.h"
+#include "location/install_dir.h"
+#include "log/log.h"
+#include "update/update_run.h"
+
+namespace {
+
+// The deployment's two servers, in the order they are tried. No path and no trailing
+// "/": the run appends "/update/..." directly.
+constexpr const wchar_t* kUpdateServerList[] = {TOLBEX_UPDATE_SERVER_1, TOLBEX_UPDATE_SERVER_2};
+
+// Success needs both: this run wrote something, and the launcher is there afterwards.
+// A launcher left by an earlier install does not make a run that wrote nothing count.
+bool ServerDelivered(const WideString& server) {
+    const UpdateResult result = RunUpdate(server, InstallDir, true, true);
+    // PathExists counts a failing status query as absent: the next server is tried.
+    return result.filesChanged && PathExists(PathJoin(InstallDir, kLauncherFileName));
+}
+
+}  // namespace
+
+bool InstallFromServers() {
+    for (const wchar_t* server : kUpdateServerList) {
+        if (ServerDelivered(server))
+            return true;
+        LogLine(L"[installer] via %s niet gelukt", server);
+    }
+    return false;
+}
