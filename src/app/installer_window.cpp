@@ -1,7 +1,226 @@
 #include "app/installer_window.h"
 
-#include <cstdlib>
+#include "app/install_worker.h"
+#include "location/folder_picker.h"
+#include "location/install_dir.h"
+#include "location/validation.h"
+#include "log/log.h"
 
-// The installer window is not built yet: end the process with exit code 1 rather than
-// pretend that an installation happened.
-void RunInstallerWindow(HINSTANCE) { std::exit(1); }
+HWND MainWindow = nullptr;
+bool InstallBusy = false;
+
+namespace {
+
+HWND PromptLabel = nullptr;
+HWND ChangeButton = nullptr;
+HWND InstallButton = nullptr;
+
+constexpr const wchar_t* kClassName = L"TolbexInstaller";
+constexpr const wchar_t* kTitle = L"Tolbex";
+constexpr const wchar_t* kPromptText =
+    L"Waar moet Tolbex komen? De servermods kunnen tientallen GB groot zijn.\n"
+    L"Where should Tolbex go? The server mods can take tens of GB.";
+constexpr const wchar_t* kDownloadingText = L"Tolbex wordt gedownload...\nDownloading Tolbex...";
+constexpr const wchar_t* kChangeText = L"Andere map... / Change...";
+constexpr const wchar_t* kInstallText = L"Installeren / Install";
+constexpr const wchar_t* kNoWindowText =
+    L"Het venster van Tolbex kon niet worden geopend.\n\n"
+    L"The Tolbex window could not be opened.";
+
+constexpr int kClientWidth = 480;
+constexpr int kClientHeight = 150;
+// WS_CAPTION is WS_BORDER | WS_DLGFRAME: a caption with a close box only, no sizing
+// border and no minimise or maximise box.
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
+
+constexpr int kChangeButtonId = 10;
+constexpr int kInstallButtonId = IDOK;  // Enter arrives as IDOK through IsDialogMessageW.
+
+struct ControlSpec {
+    HWND* handle;
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style;
+    DWORD exStyle;
+    int x, y, width, height;
+    int id;
+};
+
+// Creation order is the tab order: only the two buttons carry WS_TABSTOP.
+const ControlSpec kControls[] = {
+    {&PromptLabel, L"STATIC", kPromptText, WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 15, 15, 450, 34, 0},
+    {&PathLabel, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_PATHELLIPSIS | SS_CENTERIMAGE,
+     WS_EX_CLIENTEDGE, 15, 58, 450, 24, 0},
+    {&ChangeButton, L"BUTTON", kChangeText, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,
+     15, 100, 200, 32, kChangeButtonId},
+    {&InstallButton, L"BUTTON", kInstallText, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+     0, 265, 100, 200, 32, kInstallButtonId},
+};
+
+bool RegisterWindowClass(HINSTANCE instance) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = InstallerWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kClassName;
+    return RegisterClassW(&windowClass) != 0;
+}
+
+// The window's outer size for a 480 x 150 client area, centred on the primary screen
+// (the task bar is not taken into account). Integer division truncates toward zero, so
+// a window wider than the screen gets a negative x, as it would on Windows.
+bool CreateMainWindow(HINSTANCE instance) {
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRect(&frame, kWindowStyle, FALSE);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    MainWindow = CreateWindowExW(0, kClassName, kTitle, kWindowStyle, x, y, width, height, nullptr,
+                                 nullptr, instance, nullptr);
+    return MainWindow != nullptr;
+}
+
+bool CreateControls(HINSTANCE instance) {
+    for (const ControlSpec& c : kControls) {
+        *c.handle = CreateWindowExW(
+            c.exStyle, c.className, c.text, c.style, c.x, c.y, c.width, c.height, MainWindow,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        if (!*c.handle)
+            return false;
+    }
+    // The stock font is shared by the system and never freed.
+    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    for (const ControlSpec& c : kControls) SendMessageW(*c.handle, WM_SETFONT, font, TRUE);
+    return true;
+}
+
+// The box comes before DestroyWindow: the WM_QUIT that WM_DESTROY posts would otherwise
+// end the box's own message loop before the user has seen it.
+bool ReportNoWindow() {
+    MessageBoxW(nullptr, kNoWindowText, kTitle, MB_OK | MB_ICONERROR);
+    if (MainWindow)
+        DestroyWindow(MainWindow);
+    return false;
+}
+
+// IsDialogMessageW gives the window a dialog's keyboard: Tab and Shift+Tab between the
+// buttons, Enter as IDOK, Escape as IDCANCEL. GetMessageW answers -1 on an error, which
+// ends the loop as WM_QUIT does.
+void RunMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(MainWindow, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+void SetClassCursor(HWND window, LPCWSTR cursorId) {
+    const HCURSOR cursor = LoadCursorW(nullptr, cursorId);
+    SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(cursor));
+    SetCursor(cursor);
+}
+
+// Set before the worker exists, so a second Enter can never start a second one. The
+// class cursor, not just SetCursor, keeps the wait cursor while the mouse moves.
+void EnterBusyState(HWND window) {
+    InstallBusy = true;
+    ShowWindow(InstallButton, SW_HIDE);
+    ShowWindow(ChangeButton, SW_HIDE);
+    SetWindowTextW(PromptLabel, kDownloadingText);
+    SetClassCursor(window, IDC_WAIT);
+}
+
+void LeaveBusyState(HWND window) {
+    InstallBusy = false;
+    SetWindowTextW(PromptLabel, kPromptText);
+    ShowWindow(ChangeButton, SW_SHOW);
+    ShowWindow(InstallButton, SW_SHOW);
+    SetClassCursor(window, IDC_ARROW);
+}
+
+// A worker that cannot start would leave the window busy for ever, refusing even to
+// close; instead the user gets the download-failure box and the window closes as after
+// any failed installation.
+void StartInstallation(HWND window) {
+    if (const wchar_t* refusal = ValidateInstallDir()) {
+        MessageBoxW(window, refusal, kTitle, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    EnterBusyState(window);
+    LogLine(L"[installer] installeren in %s", InstallDir.c_str());
+    if (!StartInstallWorker()) {
+        LogLine(L"[installer] installatie kon niet starten (fout %lu)", GetLastError());
+        LeaveBusyState(window);
+        FinishInstallation(window, false);
+    }
+}
+
+// Only the low word is the command: a click (BN_CLICKED) and the dialog keyboard give
+// the same id.
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (InstallBusy)
+        return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
+    switch (LOWORD(wParam)) {
+        case kChangeButtonId:
+            PickInstallDir(window);
+            break;
+        case kInstallButtonId:
+            StartInstallation(window);
+            break;
+        case IDCANCEL:
+            DestroyWindow(window);
+            break;
+    }
+    return 0;
+}
+
+LRESULT OnInstallDone(HWND window, WPARAM wParam) {
+    FinishInstallation(window, wParam != 0);
+    return 0;
+}
+
+// Close box, Alt+F4 and the system menu's Close are refused silently while installing.
+LRESULT OnClose(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (InstallBusy)
+        return 0;
+    return DefWindowProcW(window, WM_CLOSE, wParam, lParam);
+}
+
+LRESULT OnDestroy() {
+    PostQuitMessage(0);
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK InstallerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            return OnCommand(window, wParam, lParam);
+        case WM_INSTALL_DONE:
+            return OnInstallDone(window, wParam);
+        case WM_CLOSE:
+            return OnClose(window, wParam, lParam);
+        case WM_DESTROY:
+            return OnDestroy();
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool RunInstallerWindow(HINSTANCE instance) {
+    if (!RegisterWindowClass(instance) || !CreateMainWindow(instance) ||
+        !CreateControls(instance)) {
+        return ReportNoWindow();
+    }
+    UpdatePathLabel();
+    ShowWindow(MainWindow, SW_SHOW);
+    SetFocus(InstallButton);
+    RunMessageLoop();
+    return true;
+}

@@ -1,6 +1,21 @@
+// The installer's only window: the folder line, "Change..." and "Install".
 #pragma once
 
 #include <windows.h>
 
-// Builds the installer window, shows it and runs its message loop until it is gone.
-void RunInstallerWindow(HINSTANCE instance);
+// The top-level window; the install worker posts WM_INSTALL_DONE to it. Written once by
+// RunInstallerWindow before any worker exists.
+extern HWND MainWindow;
+
+// True from the accepted Install press until the window is gone; while it is set every
+// command and every close request is refused. Window thread only.
+extern bool InstallBusy;
+
+// Registers the class, creates the window and its four controls, shows it and runs the
+// message loop until the window is destroyed; then true. When the class, the window or
+// a control cannot be created it shows an error box and returns false at once, so the
+// entry point does not wait on a loop that no window will ever end.
+bool RunInstallerWindow(HINSTANCE instance);
+
+// The window procedure of "TolbexInstaller".
+LRESULT CALLBACK InstallerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

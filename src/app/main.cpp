@@ -38,8 +38,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
 
     // Road 3: the installer window on the default folder.
+    // A window that cannot be built has already said so in a box; exit code 1 then.
     InstallDir = DefaultInstallDir();
-    RunInstallerWindow(instance);
+    const bool shown = RunInstallerWindow(instance);
     CoUninitialize();
-    return 0;
+    return shown ? 0 : 1;
 }

@@ -7,30 +7,11 @@ if(WIN32)
     target_link_libraries(tolbex_app PUBLIC tolbex_location tolbex_log ${TOLBEX_WIN_LIBS})
     target_sources(tolbex_app PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/launcher.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/test_mode.cpp)
-
-    # The window, its worker and the shortcuts need the server loop of the update engine
-    # (src/update/install_servers.cpp). tolbex_update is defined after this file, so the
-    # choice is made once every subsystem has been read; until the server loop is part of
-    # tolbex_update, the window road is a placeholder that exits with 1.
-    set(TOLBEX_APP_DIR ${CMAKE_CURRENT_LIST_DIR})
-    function(tolbex_app_add_window)
-        set(update_sources)
-        if(TARGET tolbex_update)
-            get_target_property(update_sources tolbex_update SOURCES)
-            list(FILTER update_sources INCLUDE REGEX "install_servers\\.cpp$")
-        endif()
-        if(update_sources)
-            target_sources(tolbex_app PRIVATE
-                ${TOLBEX_APP_DIR}/installer_window.cpp
-                ${TOLBEX_APP_DIR}/install_worker.cpp
-                ${TOLBEX_APP_DIR}/shortcut.cpp)
-            target_link_libraries(tolbex_app PUBLIC tolbex_update)
-        else()
-            target_sources(tolbex_app PRIVATE ${TOLBEX_APP_DIR}/installer_window_pending.cpp)
-        endif()
-    endfunction()
-    cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tolbex_app_add_window)
+        ${CMAKE_CURRENT_LIST_DIR}/test_mode.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/installer_window.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/install_worker.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/shortcut.cpp)
+    target_link_libraries(tolbex_app PUBLIC tolbex_update)
 
     # The icon is drawn from its script at build time, so the artwork has one source.
     find_package(Python3 REQUIRED COMPONENTS Interpreter)

@@ -1,0 +1,24 @@
+#include "location/folder_choice.h"
+
+#include "common/path_rules.h"
+
+namespace {
+
+constexpr const wchar_t* kProductFolder = L"Tolbex";
+constexpr std::uint64_t kBytesPerGb = std::uint64_t{1} << 30;
+
+}  // namespace
+
+WideString InstallDirForChoice(const WideString& chosen) {
+    if (EqualsAsciiNoCase(PathLastComponent(chosen), WideString(kProductFolder)))
+        return chosen;
+    return PathJoin(chosen, kProductFolder);
+}
+
+WideString PathLabelText(const WideString& installDir,
+                         std::optional<std::uint64_t> availableBytes) {
+    if (!availableBytes)
+        return installDir;
+    return installDir + L"   (" + std::to_wstring(*availableBytes / kBytesPerGb) +
+           L" GB vrij / free)";
+}
