@@ -18,6 +18,7 @@
 #include "net/http_get.h"
 #include "update/file_replace.h"
 #include "update/manifest_scan.h"
+#include "update/update_files.h"
 
 namespace {
 
@@ -25,9 +26,6 @@ namespace {
 constexpr wchar_t kCurrentVersionText[] = L"2.9.9";
 constexpr std::int32_t kCurrentVersionNumber = 299;
 
-// The only names an update may write, compared ASCII case-insensitively as whole names.
-constexpr const char* kAllowedUpdateFiles[] = {"tolbex_launcher.exe", "tolbex_core.dll",
-                                               "tolbex_telemetry.dll", "tolbex.ini", "Vonkel.dll"};
 constexpr char kLauncherName[] = "tolbex_launcher.exe";
 
 constexpr wchar_t kManifestPath[] = L"/update/manifest.json";
@@ -52,12 +50,6 @@ struct StagedFile {
     std::string name;
     ByteBuffer bytes;
 };
-
-bool IsAllowedUpdateFile(const std::string& name) {
-    return std::any_of(
-        std::begin(kAllowedUpdateFiles), std::end(kAllowedUpdateFiles),
-        [&](const char* allowed) { return EqualsAsciiNoCase(name, std::string(allowed)); });
-}
 
 WideString ModulePath(DWORD units) {
     WideString path(units, L'\0');

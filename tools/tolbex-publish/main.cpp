@@ -16,6 +16,9 @@ struct Subcommand {
 constexpr Subcommand kSubcommands[] = {
     {"keygen", RunKeygen, "keygen KEYFILE           new P-256 key; prints its public blob"},
     {"sign", RunSign, "sign KEYFILE MANIFEST    writes MANIFEST.sig"},
+    {"release", RunRelease, "release --version X.Y.Z --key KEYFILE --out DIR FILE...\n"
+                            "                           a signed release in DIR/update/"},
+    {"check", RunCheck, "check DIR --key HEX...   verifies a release as the installer would"},
 };
 
 int Usage(std::FILE* out, int code) {

@@ -10,6 +10,8 @@ using Args = std::vector<std::string>;
 
 int RunKeygen(const Args& args);
 int RunSign(const Args& args);
+int RunRelease(const Args& args);
+int RunCheck(const Args& args);
 
 // "--help" or "-h" among args.
 bool WantsHelp(const Args& args);

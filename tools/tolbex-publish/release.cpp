@@ -1,0 +1,278 @@
+// tolbex-publish release: a signed release folder that update servers publish as it is.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/types.h"
+#include "crypto/hex.h"
+#include "publish_crypto.h"
+#include "subcommands.h"
+#include "update/manifest_scan.h"
+#include "update/update_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kHelp[] =
+    "usage: tolbex-publish release --version X.Y.Z --key KEYFILE --out DIR\n"
+    "                              [--without-launcher] FILE...\n"
+    "\n"
+    "Makes DIR/update/ with manifest.json, manifest.sig (signed with the P-256 private key\n"
+    "in KEYFILE, PEM) and a copy of each FILE under its own name. Serve DIR as a server's\n"
+    "root: the installer fetches /update/manifest.json, /update/manifest.sig and\n"
+    "/update/NAME.\n"
+    "\n"
+    "Refused, with nothing written:\n"
+    "  - a FILE whose name is not one of tolbex_launcher.exe, tolbex_core.dll,\n"
+    "    tolbex_telemetry.dll, tolbex.ini, Vonkel.dll (any ASCII case), or a name twice;\n"
+    "  - a FILE under 64 bytes, or of 268435456 bytes (256 MiB) or more;\n"
+    "  - a version the installer cannot number: X from 1, Y and Z one digit each\n"
+    "    (3.0.0 is 300; 3.10.0 does not exist), the number at most 2147483647;\n"
+    "  - no tolbex_launcher.exe among the files, unless --without-launcher is given\n"
+    "    (a fresh installation only counts as done when the launcher arrived);\n"
+    "  - DIR/update exists already.\n"
+    "The folder is built beside DIR/update and renamed into place at the end.\n";
+
+constexpr std::uintmax_t kMinimumBytes = 64;
+constexpr std::uintmax_t kLimitBytes = 268435456;
+
+struct ReleaseFile {
+    std::string name;  // as the manifest spells it: the FILE's own name
+    Bytes bytes;
+    std::string sha256;
+};
+
+struct ReleaseArgs {
+    std::string version, key, out;
+    bool withoutLauncher = false;
+    std::vector<std::string> files;
+};
+
+int UsageError(const std::string& message) {
+    return Fail("release", message + " (see --help)", 2);
+}
+
+// False with a message for an unknown option or one without its value.
+bool ParseArgs(const Args& args, ReleaseArgs& parsed, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string* value = arg == "--version" ? &parsed.version
+                             : arg == "--key"   ? &parsed.key
+                             : arg == "--out"   ? &parsed.out
+                                                : nullptr;
+        if (value) {
+            if (i + 1 == args.size())
+                return error = arg + " needs a value", false;
+            *value = args[++i];
+        } else if (arg == "--without-launcher") {
+            parsed.withoutLauncher = true;
+        } else if (arg.rfind("--", 0) == 0) {
+            return error = "unknown option " + arg, false;
+        } else {
+            parsed.files.push_back(arg);
+        }
+    }
+    if (parsed.version.empty() || parsed.key.empty() || parsed.out.empty()) {
+        return error = "--version, --key and --out are required", false;
+    }
+    if (parsed.files.empty())
+        return error = "no FILE given", false;
+    return true;
+}
+
+// "3.0.0" gives 300. The installer prints a number n >= 100 as n/100 "." tens "." units,
+// so a text is accepted only when that print gives it back: 3.10.0, 03.0.0, 0.9.9 and
+// 21474837.0.0 (beyond int32) have no number.
+bool ParseVersion(const std::string& text, std::int32_t& number) {
+    const std::size_t dot1 = text.find('.');
+    if (dot1 == std::string::npos || dot1 == 0 || dot1 > 9)
+        return false;
+    if (text.size() != dot1 + 4 || text[dot1 + 2] != '.')
+        return false;
+    long long value = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == dot1 || i == dot1 + 2)
+            continue;
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    if (value < 100 || value > 2147483647LL)
+        return false;
+    number = static_cast<std::int32_t>(value);
+    return VersionNumberText(number) == WidenBytes(text);
+}
+
+// Reads one FILE, refusing what the installer would refuse about it.
+bool LoadFile(const std::string& path, ReleaseFile& file, std::string& error) {
+    file.name = fs::path(path).filename().string();
+    if (!IsAllowedUpdateFile(file.name)) {
+        return error = "'" + file.name + "' is not a file name the installer accepts", false;
+    }
+    std::error_code failure;
+    const std::uintmax_t size = fs::file_size(path, failure);
+    if (failure)
+        return error = "cannot read " + path + ": " + failure.message(), false;
+    if (size < kMinimumBytes) {
+        return error = path + " has " + std::to_string(size) +
+                       " bytes; the installer refuses files under 64 bytes",
+               false;
+    }
+    if (size >= kLimitBytes) {
+        return error = path + " is 256 MiB or larger; the installer downloads less", false;
+    }
+    if (!ReadFileBytes(path, file.bytes)) {
+        return error = "cannot read " + path + ": " + std::strerror(errno), false;
+    }
+    const Digest digest = Sha256Of(file.bytes);
+    file.sha256 = HexLower(digest.data(), digest.size());
+    return true;
+}
+
+bool LoadFiles(const ReleaseArgs& args, std::vector<ReleaseFile>& files, std::string& error) {
+    for (const std::string& path : args.files) {
+        ReleaseFile file;
+        if (!LoadFile(path, file, error))
+            return false;
+        for (const ReleaseFile& earlier : files) {
+            if (EqualsAsciiNoCase(earlier.name, file.name)) {
+                return error = "'" + file.name + "' is given twice", false;
+            }
+        }
+        files.push_back(std::move(file));
+    }
+    return true;
+}
+
+bool HasLauncher(const std::vector<ReleaseFile>& files) {
+    for (const ReleaseFile& file : files) {
+        if (EqualsAsciiNoCase(file.name, std::string("tolbex_launcher.exe")))
+            return true;
+    }
+    return false;
+}
+
+// The plain shape the installer's scanners read: every key once, no nesting, no escapes.
+std::string ManifestText(std::int32_t version, const std::vector<ReleaseFile>& files) {
+    std::string names, hashes;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const char* comma = i + 1 < files.size() ? "," : "";
+        names += "    \"" + files[i].name + "\"" + comma + "\n";
+        hashes += "    \"" + files[i].name + "\": \"" + files[i].sha256 + "\"" + comma + "\n";
+    }
+    return "{\n  \"version\": " + std::to_string(version) + ",\n  \"files\": [\n" + names +
+           "  ],\n  \"sha256\": {\n" + hashes + "  }\n}\n";
+}
+
+// The scanners must read back exactly what was meant; anything else is a bug here.
+bool ReadsBack(const std::string& manifest, std::int32_t version,
+               const std::vector<ReleaseFile>& files) {
+    const std::vector<std::string> names = ScanStringArray(manifest, "\"files\"");
+    if (ScanVersionNumber(manifest) != version || names.size() != files.size())
+        return false;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (names[i] != files[i].name)
+            return false;
+        if (ScanObjectString(manifest, "\"sha256\"", files[i].name) != files[i].sha256)
+            return false;
+    }
+    return true;
+}
+
+bool WriteBytes(const fs::path& path, const Bytes& bytes, std::string& error) {
+    return WriteFileAtomically(path.string(), bytes, 0644, true, error);
+}
+
+Bytes ToBytes(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// Everything goes into a fresh folder beside DIR/update, which is renamed into place
+// last: a failure on the way removes it, and DIR/update never holds half a release.
+bool WriteRelease(const fs::path& out, const std::string& manifest, const std::string& signature,
+                  const std::vector<ReleaseFile>& files, std::string& error) {
+    std::error_code failure;
+    const bool createdOut = fs::create_directories(out, failure);
+    if (failure)
+        return error = "cannot create " + out.string() + ": " + failure.message(), false;
+    std::string pattern = (out / ".update.tmp-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        error = "cannot create a folder in " + out.string() + ": " + std::strerror(errno);
+    } else {
+        const fs::path staging(pattern);
+        bool ok = WriteBytes(staging / "manifest.json", ToBytes(manifest), error) &&
+                  WriteBytes(staging / "manifest.sig", ToBytes(signature), error);
+        for (std::size_t i = 0; ok && i < files.size(); ++i) {
+            ok = WriteBytes(staging / files[i].name, files[i].bytes, error);
+        }
+        if (ok) {
+            fs::rename(staging, out / "update", failure);
+            if (!failure)
+                return true;
+            error = "cannot rename into " + (out / "update").string() + ": " + failure.message();
+        }
+        fs::remove_all(staging, failure);
+    }
+    if (createdOut)
+        fs::remove_all(out, failure);
+    return false;
+}
+
+int MakeRelease(const ReleaseArgs& args) {
+    std::int32_t version = 0;
+    if (!ParseVersion(args.version, version)) {
+        return Fail("release", "version '" + args.version +
+                                   "' has no installer number: use X.Y.Z with X >= 1 and Y, Z "
+                                   "single digits (e.g. 3.0.0)");
+    }
+    std::string error;
+    std::vector<ReleaseFile> files;
+    if (!LoadFiles(args, files, error))
+        return Fail("release", error);
+    if (!args.withoutLauncher && !HasLauncher(files)) {
+        return Fail("release",
+                    "no tolbex_launcher.exe among the files: a fresh installation would fail "
+                    "(give --without-launcher for a release that only updates other files)");
+    }
+    std::error_code failure;
+    if (fs::exists(fs::path(args.out) / "update", failure) || failure) {
+        return Fail("release", (fs::path(args.out) / "update").string() + " exists already");
+    }
+    Pkey key = LoadPrivateKey(args.key, error);
+    if (!key)
+        return Fail("release", error);
+
+    const std::string manifest = ManifestText(version, files);
+    if (!ReadsBack(manifest, version, files)) {
+        return Fail("release", "internal error: the manifest does not read back");
+    }
+    Bytes raw;
+    if (!SignDigest(key.get(), Sha256Of(ToBytes(manifest)), raw)) {
+        return Fail("release", "OpenSSL could not sign");
+    }
+    const std::string signature = HexLower(raw.data(), raw.size()) + "\n";
+    if (!WriteRelease(args.out, manifest, signature, files, error))
+        return Fail("release", error);
+    std::printf("release %s (%d): %zu files in %s\n", args.version.c_str(), version, files.size(),
+                (fs::path(args.out) / "update").string().c_str());
+    return 0;
+}
+
+}  // namespace
+
+int RunRelease(const Args& args) {
+    if (WantsHelp(args)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    ReleaseArgs parsed;
+    std::string error;
+    if (!ParseArgs(args, parsed, error))
+        return UsageError(error);
+    return MakeRelease(parsed);
+}
