@@ -13,6 +13,7 @@ import unittest
 from pathlib import Path
 
 from harness import SOURCE_DIR, Build, free_port, wine_run, win_path
+from servers import Nginx, trust_test_ca
 
 RELEASE_BUILD = SOURCE_DIR / "tools" / "release-build"
 DEMO_DEPLOYMENT = SOURCE_DIR / "deploy" / "demo.deployment"
@@ -237,6 +238,33 @@ class ReleaseBuild(unittest.TestCase):
                       "stops trusting it when the certificate expires\n", self.result_b.stderr)
         self.assertIn("Timestamp is not available",
                       verify(self.out_a / "TolbexSetup.exe", self.pki / "ca.pem").stdout)
+
+    def test_signed_exe_installs_in_test_mode(self):
+        build = Build()
+        publish = build.path("host-tools/tolbex-publish/tolbex-publish")
+        if not publish.is_file() or not build.fake_launcher.is_file():
+            self.skipTest(f"needs the test build's tolbex-publish and fake launcher in {build.dir}")
+        files = self.tmp / "files"
+        files.mkdir()
+        shutil.copyfile(build.fake_launcher, files / "tolbex_launcher.exe")
+        (files / "tolbex.ini").write_text("[Tolbex]\r\n; the release of the release test\r\n" + "x" * 64)
+        served = self.tmp / "served"
+        subprocess.run([str(publish), "release", "--version", "3.0.0", "--key",
+                        str(SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"), "--out", str(served),
+                        str(files / "tolbex_launcher.exe"), str(files / "tolbex.ini")],
+                       check=True, capture_output=True)
+        target = self.tmp / "proef"
+        target.mkdir()
+        trust_test_ca(build)
+        with Nginx.demo(served, build=build):
+            result = wine_run([self.out_a / "TolbexSetup.exe", "--proef", win_path(target)],
+                              build=build, timeout=180)
+        self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace")[-2000:])
+        self.assertEqual((target / "installer.txt").read_bytes(),
+                         f"map={win_path(target)}\\Tolbex\r\nfout=nee\r\neigen_map=1\r\n"
+                         f"gelukt=1\r\n".encode("latin-1"))
+        for name in ("tolbex_launcher.exe", "tolbex.ini"):
+            self.assertEqual(sha256(target / "Tolbex" / name), sha256(files / name), name)
 
 
 if __name__ == "__main__":
