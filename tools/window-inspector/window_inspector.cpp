@@ -46,13 +46,23 @@ void Print(const char* key, const std::wstring& value) {
     std::printf("%s %s\n", key, Utf8(value).c_str());
 }
 
+// Sends with a time-out: a window whose thread is busy (inside a modal loop that has
+// not started pumping, or being created) must not hang the inspector.
+LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
+        return 0;
+    }
+    return static_cast<LRESULT>(result);
+}
+
 std::wstring WindowText(HWND window) {
     // WM_GETTEXT rather than GetWindowTextW: the latter does not ask controls of another
     // process for their text.
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    const LRESULT length = SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     const LRESULT copied =
-        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+        SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(copied));
     return text;
 }
@@ -123,15 +133,21 @@ void PrintTopLevel(HWND window) {
     for (HWND child : Children(window)) PrintChild(child, window);
 }
 
+// Polls until find() gives a visible window. Messages sent to this thread (activation
+// broadcasts reach every thread with a window, the hidden IME one included) are
+// answered while waiting, so the program being watched never blocks on the inspector.
 template <typename Find>
 HWND WaitFor(Find find, double seconds) {
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
     for (;;) {
-        if (HWND found = find())
+        HWND found = find();
+        if (found && IsWindowVisible(found))
             return found;
         if (GetTickCount64() >= deadline)
             return nullptr;
-        Sleep(100);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     }
 }
 
@@ -199,6 +215,7 @@ int wmain(int argc, wchar_t** argv) {
         return ShowWindowInfo(WaitFor([title] { return FindWindowW(L"#32770", title); }, wait));
     }
     if (command == L"gone") {
+        // The desktop window stands for "found" once the installer window is gone.
         return WaitFor([] { return FindInstaller() ? nullptr : GetDesktopWindow(); }, wait) ? 0 : 1;
     }
     if (command == L"shortcut" && argc >= 3)

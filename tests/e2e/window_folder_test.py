@@ -1,0 +1,107 @@
+"""The installer window's folder line and folder dialog, driven with the keyboard under
+Xvfb: the dialog opens in the parent of InstallDir, a pick gets Tolbex joined unless it
+already is a tolbex folder, Cancel leaves the line byte for byte, and a refused folder
+gives the warning box while both buttons stay."""
+import shutil
+import time
+import unittest
+
+from harness import Build
+from window_support import (DIALOG_TITLE, Screen, WindowRun, default_install_dir, inspect,
+                            prepare_prefix, shortcut_paths, tree_digest)
+
+NOT_EMPTY = ("Deze map is niet leeg. Kies een lege map of een andere schijf.\\n\\n"
+             "This folder is not empty. Choose an empty folder or another drive.")
+SUFFIX = r"   \((\d+) GB vrij / free\)$"
+
+
+def path_line(view):
+    return view["children"][1]["text"]
+
+
+def box_text(view):
+    return [c["text"] for c in view["children"] if c["class"] == "Static" and c["text"]]
+
+
+class FolderDialog(unittest.TestCase):
+    def setUp(self):
+        self.build = Build()
+        self.screen = Screen().__enter__()
+        prepare_prefix(self.build, self.screen)
+        self.programs = self.build.user_folder("AppData", "Local", "Programs")
+        self.foreign = self.programs / "Games" / "tolbex"
+        self.foreign.mkdir(parents=True, exist_ok=True)
+        (self.foreign / "savegame.txt").write_text("not Tolbex")
+        self.run_ = WindowRun(self.screen, self.build)
+
+    def tearDown(self):
+        self.run_.kill()
+        self.screen.__exit__(None, None, None)
+        shutil.rmtree(self.programs / "Games", ignore_errors=True)
+
+    def pick(self, typed):
+        """Opens the dialog with the Change button and confirms the typed folder name,
+        relative to the folder the dialog opened in (or Escape for None)."""
+        self.assertTrue(self.run_.focus_button(10))
+        self.run_.keys("space")
+        self.assertIsNotNone(inspect("dialog " + DIALOG_TITLE, self.screen, self.build, wait=20))
+        if typed is None:
+            self.run_.keys("Escape", title="^Waar moet")
+        else:
+            self.run_.type_text(typed)
+            self.run_.keys("Return", title="^Waar moet")
+        self.assertTrue(wait_gone(self.screen, self.build))
+        return inspect("window", self.screen, self.build)
+
+    def test_picks_join_tolbex_keep_a_tolbex_folder_and_a_refusal_keeps_both_buttons(self):
+        first = self.run_.wait_window()
+        self.assertRegex(path_line(first), r"^C:\\users\\[^\\]+\\AppData\\Local\\Programs\\Tolbex"
+                         + SUFFIX)
+
+        # Cancel: the line stays byte for byte.
+        self.assertEqual(path_line(self.pick(None)), path_line(first))
+
+        # "Games" is resolved in the folder the dialog opened in: the parent of InstallDir.
+        games = path_line(self.pick("Games"))
+        self.assertRegex(games, r"\\AppData\\Local\\Programs\\Games\\Tolbex" + SUFFIX)
+
+        # The next dialog opens in ...\Games; a folder named tolbex is kept as it is.
+        kept = path_line(self.pick("tolbex"))
+        self.assertRegex(kept, r"\\AppData\\Local\\Programs\\Games\\tolbex" + SUFFIX)
+
+        # Install on that non-empty foreign folder: the warning box, the folder untouched,
+        # both buttons still there; Install validates again and refuses again.
+        before = tree_digest(self.foreign)
+        for _ in range(2):
+            self.assertTrue(self.run_.focus_button(1))
+            self.run_.keys("Return")
+            box = inspect("box", self.screen, self.build, wait=20)
+            self.assertIsNotNone(box, "no warning box")
+            self.assertEqual(box_text(box), [NOT_EMPTY])
+            self.run_.keys("Return", title=None)
+            self.assertTrue(wait_no_box(self.screen, self.build))
+            view = inspect("window", self.screen, self.build)
+            self.assertEqual([c["visible"] for c in view["children"]], ["1", "1", "1", "1"])
+        self.assertEqual(tree_digest(self.foreign), before)
+
+        self.run_.keys("Escape")
+        self.assertEqual(self.run_.wait_exit(60), 0)
+        self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
+        self.assertFalse(default_install_dir(self.build).exists())
+
+
+def wait_gone(screen, build, title=DIALOG_TITLE, seconds=20):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if inspect("dialog " + title, screen, build) is None:
+            return True
+        time.sleep(0.3)
+    return False
+
+
+def wait_no_box(screen, build):
+    return wait_gone(screen, build, title="Tolbex")
+
+
+if __name__ == "__main__":
+    unittest.main()
