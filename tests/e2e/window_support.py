@@ -136,7 +136,7 @@ class WindowRun:
 
     def _read(self):
         for raw in self.process.stdout:
-            self.events.append((time.time(), raw.decode("utf-8", "replace").rstrip("\n")))
+            self.events.append((time.time(), raw.decode("utf-8", "replace").rstrip("\r\n")))
 
     def wait_window(self, wait=60):
         time.sleep(2)

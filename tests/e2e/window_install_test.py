@@ -1,0 +1,164 @@
+"""The installer window end to end under Xvfb: its layout and keyboard, the busy state
+held open by a slow server, the failure box, and a whole installation from nginx with
+both shortcuts and the launcher started."""
+import re
+import shutil
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+from harness import Build, wine_run
+from servers import HostileServer, Nginx, delay, reply
+from window_support import (Screen, WindowRun, default_install_dir, inspect, make_release,
+                            prepare_prefix, shortcut_paths, tree_digest, wait_until)
+
+PROMPT = ("Waar moet Tolbex komen? De servermods kunnen tientallen GB groot zijn.\\n"
+          "Where should Tolbex go? The server mods can take tens of GB.")
+DOWNLOADING = "Tolbex wordt gedownload...\\nDownloading Tolbex..."
+FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw."
+          "\\n\\nTolbex could not be downloaded. Check your internet connection and try again.")
+DESCRIPTION = "Tolbex - multiplayer voor Euro Truck Simulator 2"
+
+# class, text, style bits, extended style bits, x y width height, id: the window's table.
+# WS_CHILD|WS_VISIBLE = 0x50000000; SS_PATHELLIPSIS 0x8000, SS_CENTERIMAGE 0x200;
+# WS_TABSTOP 0x10000; BS_DEFPUSHBUTTON 1; WS_EX_CLIENTEDGE 0x200.
+CONTROLS = [
+    ("Static", PROMPT, 0x50000000, 0, "15 15 450 34", "0"),
+    ("Static", None, 0x50008200, 0x200, "15 58 450 24", "0"),
+    ("Button", "Andere map... / Change...", 0x50010000, 0, "15 100 200 32", "10"),
+    ("Button", "Installeren / Install", 0x50010001, 0, "265 100 200 32", "1"),
+]
+
+
+def visible(view):
+    return [c["visible"] for c in view["children"]]
+
+
+class InstallerWindow(unittest.TestCase):
+    def setUp(self):
+        self.build = Build()
+        self.screen = Screen().__enter__()
+        prepare_prefix(self.build, self.screen)
+        self.work = Path(tempfile.mkdtemp(prefix="tolbex-window-"))
+        self.record = self.work / "launcher_record.txt"
+        self.run_ = None
+
+    def tearDown(self):
+        if self.run_:
+            self.run_.kill()
+        self.screen.__exit__(None, None, None)
+        shutil.rmtree(self.work, ignore_errors=True)
+        shutil.rmtree(default_install_dir(self.build), ignore_errors=True)
+
+    def start(self):
+        self.run_ = WindowRun(self.screen, self.build, record=self.record)
+        view = self.run_.wait_window()
+        self.assertIsNotNone(view, "the window never appeared")
+        return view
+
+    def test_layout_focus_tab_order_and_escape_closes_with_nothing_installed(self):
+        programs = self.build.user_folder("AppData", "Local", "Programs")
+        before = tree_digest(programs)
+        view = self.start()
+        self.assertEqual(view["client"], "480 150")
+        x, y, width, height = map(int, view["window"].split())
+        screen_w, screen_h = map(int, view["screen"].split())
+        self.assertEqual((x, y), ((screen_w - width) // 2, (screen_h - height) // 2))
+        # WS_CAPTION|WS_SYSMENU and nothing that sizes, minimises or maximises.
+        self.assertEqual(int(view["style"], 16) & 0x00CF0000, 0x00C80000)
+        for child, (cls, text, style, exstyle, rect, cid) in zip(view["children"], CONTROLS):
+            self.assertEqual(child["class"], cls)
+            if text is not None:
+                self.assertEqual(child["text"], text)
+            self.assertEqual(int(child["style"], 16), style)
+            self.assertEqual(int(child["exstyle"], 16) & 0x200, exstyle)
+            self.assertEqual((child["rect"], child["id"]), (rect, cid))
+        self.assertEqual(len(view["children"]), 4)
+        self.assertEqual(view["focus"], "1")
+
+        for key, focus in (("Tab", "10"), ("Tab", "1"), ("shift+Tab", "10"), ("shift+Tab", "1")):
+            self.run_.keys(key)
+            self.assertEqual(inspect("window", self.screen, self.build)["focus"], focus, key)
+
+        self.run_.keys("Escape")
+        self.assertEqual(self.run_.wait_exit(60), 0)
+        self.assertEqual(tree_digest(programs), before)
+        self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
+        self.assertEqual(self.run_.log_lines(), [])
+
+    def test_busy_window_ignores_keys_and_close_then_shows_the_failure_box(self):
+        # Server 1 (https 39705) is down; server 2 answers only after a while, with 404.
+        slow = {"/update/manifest.json": delay(12, reply(404))}
+        with HostileServer(slow, port=39706, lifetime=90):
+            self.start()
+            self.run_.keys("Return")
+            busy = wait_until(lambda: (lambda v: v if v and visible(v)[2:] == ["0", "0"] else None)(
+                inspect("window", self.screen, self.build)), 10)
+            self.assertIsNotNone(busy, "the window did not turn busy")
+            self.assertEqual(busy["children"][0]["text"], DOWNLOADING)
+            install_dir = re.sub(r"   \(\d+ GB vrij / free\)$", "", busy["children"][1]["text"])
+
+            x, y, width, _ = map(int, busy["window"].split())
+            self.run_.keys("Escape", "Return", "alt+F4")
+            self.screen.xdotool("mousemove", x + width - 12, y + 12, "click", "1")
+            time.sleep(1)
+            still = inspect("window", self.screen, self.build)
+            self.assertIsNotNone(still, "the busy window closed")
+            self.assertEqual(visible(still), ["1", "1", "0", "0"])
+            self.assertIsNone(inspect("box", self.screen, self.build))
+
+            box = inspect("box", self.screen, self.build, wait=60)
+            self.assertIsNotNone(box, "no failure box")
+            self.assertEqual([c["text"] for c in box["children"]
+                              if c["class"] == "Static" and c["text"]], [FAILED])
+            self.assertEqual(box["title"], "Tolbex")
+            self.run_.keys("Return", title=None)
+            self.assertEqual(self.run_.wait_exit(60), 0)
+        self.assertIn("[installer] installeren in " + install_dir, self.run_.log_lines())
+        self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
+        self.assertFalse(self.record.exists())
+
+    def test_installs_from_nginx_makes_both_shortcuts_then_starts_the_launcher(self):
+        make_release(self.work / "site", {"tolbex_launcher.exe": self.build.fake_launcher.read_bytes()})
+        desktop_link = shortcut_paths(self.build)[0]
+        desktop_link.parent.mkdir(parents=True, exist_ok=True)
+        desktop_link.write_bytes(b"an old shortcut")
+        with Nginx(self.work / "site", http_port=39706, lifetime=120):
+            self.start()
+            self.run_.keys("Return")
+            self.assertEqual(self.run_.wait_exit(120), 0)
+            launched = wait_until(lambda: self.record.exists() and time.time(), 30)
+        self.assertTrue(launched, "the launcher never started")
+
+        install_dir = win_install_dir(self.build)
+        done = "[installer] klaar in " + install_dir
+        self.assertIn(done, self.run_.log_lines())
+        self.assertLessEqual(self.run_.line_time(done), launched)
+        self.assertEqual(self.record.read_text().splitlines()[0].lower(),
+                         "cwd=" + install_dir.lower())
+
+        target = install_dir + "\\tolbex_launcher.exe"
+        for link in shortcut_paths(self.build):
+            self.assertEqual([p.name for p in link.parent.glob("Tolbex*.lnk")], ["Tolbex.lnk"])
+            read = wine_run([self.build.path("tools/window-inspector/window-inspector.exe"),
+                             "shortcut", windows_form(self.build, link)], build=self.build,
+                            env=self.screen.env)
+            fields = dict(l.split(" ", 1) if " " in l else (l, "")
+                          for l in read.stdout.decode().replace("\r", "").splitlines())
+            self.assertEqual(fields, {"target": target, "workdir": install_dir,
+                                      "description": DESCRIPTION, "arguments": ""}, link)
+
+
+def win_install_dir(build):
+    return windows_form(build, default_install_dir(build))
+
+
+def windows_form(build, path):
+    """C:\\users\\... for a path inside the prefix's drive_c."""
+    relative = Path(path).relative_to(build.prefix / "drive_c")
+    return "C:\\" + str(relative).replace("/", "\\")
+
+
+if __name__ == "__main__":
+    unittest.main()
