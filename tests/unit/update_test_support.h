@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -29,6 +30,24 @@ inline void WriteAll(const std::filesystem::path& path, const std::string& bytes
 
 inline ByteBuffer Bytes(const std::string& text) {
     return ByteBuffer(text.begin(), text.end());
+}
+
+// Every name below dir and every file's bytes, in name order: two equal snapshots mean
+// nothing was added, removed, renamed or rewritten.
+inline std::string TreeSnapshot(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> entries;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        entries.push_back(it->path());
+    }
+    std::sort(entries.begin(), entries.end());
+    std::string snapshot;
+    for (const auto& entry : entries) {
+        snapshot += entry.lexically_relative(dir).generic_string();
+        snapshot += std::filesystem::is_directory(entry, ec) ? "/\n" : "\n" + ReadAll(entry) + "\n";
+    }
+    return snapshot;
 }
 
 // A fresh, empty folder per test under the prefix's temporary folder, removed after it.
@@ -59,6 +78,14 @@ class EngineTest : public testing::Test {
     }
 
     WideString Path(const std::string& name) const { return (dir_ / name).wstring(); }
+
+    // Starts the next case of a table afresh: empty folder, no lines.
+    void Reset() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+        std::filesystem::create_directories(dir_, ec);
+        stream_.str(L"");
+    }
 
     std::filesystem::path dir_;
     std::wostringstream stream_;

@@ -1,0 +1,68 @@
+"""RunUpdate under Wine against nginx and the hostile server on free loopback ports.
+
+Makes the release folders (engine_releases.py), serves them, and runs the Windows test
+program tests/update_run_test.exe with the servers' addresses in its environment; the
+cases and their exact log lines are in tests/unit/update_run_test.cpp. The self-update
+case runs from a copy of that program named tolbex_launcher.exe in a folder of its own.
+"""
+import shutil
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+from harness import Build, win_path, wine_run
+from servers import HostileServer, Nginx
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from engine_releases import hostile_routes, make_releases  # noqa: E402
+
+BUILD = Build()
+PROGRAM = BUILD.path("tests/update_run_test.exe")
+
+
+def run_cases(program, gtest_filter, env, timeout=600):
+    result = wine_run([program, f"--gtest_filter={gtest_filter}"], build=BUILD, env=env,
+                      timeout=timeout)
+    output = result.stdout.decode("utf-8", "replace")
+    return result.returncode, output
+
+
+class EngineRunTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.releases = make_releases(BUILD.path("engine-releases-run"), BUILD)
+        cls.nginx = Nginx(cls.releases, http_port=0, lifetime=900, build=BUILD).__enter__()
+        cls.hostile = HostileServer(hostile_routes(cls.releases), lifetime=900,
+                                    build=BUILD).__enter__()
+        cls.env = {"TOLBEX_ENGINE_RELEASES": win_path(cls.releases),
+                   "TOLBEX_ENGINE_NGINX": cls.nginx.http_url,
+                   "TOLBEX_ENGINE_HOSTILE": cls.hostile.url("")}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.hostile.__exit__(None, None, None)
+        cls.nginx.__exit__(None, None, None)
+
+    def test_update_run_cases(self):
+        code, output = run_cases(PROGRAM, "RunUpdateTest.*:-RunUpdateTest.SelfUpdate*", self.env)
+        self.assertEqual(code, 0, output)
+        self.assertIn("[  PASSED  ]", output)
+        # The folder-part names were refused only after the two files before them had
+        # been downloaded: the refusal comes at the name, not before the list.
+        log = self.nginx.access_log()
+        for release in ("folder_sub", "folder_parent", "folder_drive"):
+            for name in ("tolbex_core.dll", "tolbex.ini"):
+                self.assertIn(f'"GET /{release}/update/{name} HTTP/1.1" 200', log)
+
+    def test_self_update_from_a_copy_named_like_the_launcher(self):
+        with tempfile.TemporaryDirectory(prefix="tolbex-downloads-") as downloads:
+            copy = Path(downloads) / "tolbex_launcher.exe"
+            shutil.copyfile(PROGRAM, copy)
+            code, output = run_cases(copy, "RunUpdateTest.SelfUpdate*", self.env)
+        self.assertEqual(code, 0, output)
+        self.assertIn("[  PASSED  ] 1 test", output)
+
+
+if __name__ == "__main__":
+    unittest.main()

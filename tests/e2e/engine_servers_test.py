@@ -1,0 +1,54 @@
+"""InstallFromServers under Wine against the deployment's own two server addresses.
+
+Nothing listens on the first (https://localhost:39705); nginx serves the second
+(http://localhost:39706) with a different release per case, or an empty folder, by
+pointing its update/ link at the release of the case. The cases and their exact log lines
+are the InstallServers tests of tests/unit/update_run_test.cpp.
+"""
+import os
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+from harness import Build, win_path, wine_run
+from servers import Nginx
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from engine_releases import make_releases  # noqa: E402
+
+BUILD = Build()
+PROGRAM = BUILD.path("tests/update_run_test.exe")
+
+# Test case -> the release the second server serves (None: nothing, so 404 everywhere).
+CASES = {
+    "BothFailingLogsBothInOrder": None,
+    "SecondServerDeliversAfterFirstUnreachable": "full300",
+    "ReleaseWithoutLauncherCountsAsFailed": "no_launcher",
+    "LauncherWrittenThenLaterFileFailsStillSucceeds": "launcher_ini",
+}
+
+
+class EngineServersTest(unittest.TestCase):
+    def test_install_from_servers(self):
+        releases = make_releases(BUILD.path("engine-releases-servers"), BUILD)
+        with tempfile.TemporaryDirectory(prefix="tolbex-second-server-") as root, \
+                Nginx(root, http_port=39706, lifetime=300, build=BUILD):
+            link = Path(root) / "update"
+            for case, release in CASES.items():
+                with self.subTest(case):
+                    if link.is_symlink():
+                        link.unlink()
+                    if release:
+                        os.symlink(releases / release / "update", link)
+                    env = {"TOLBEX_ENGINE_RELEASES": win_path(releases),
+                           "TOLBEX_ENGINE_SERVED": release or ""}
+                    result = wine_run([PROGRAM, f"--gtest_filter=InstallServers.{case}"],
+                                      build=BUILD, env=env, timeout=120)
+                    output = result.stdout.decode("utf-8", "replace")
+                    self.assertEqual(result.returncode, 0, output)
+                    self.assertIn("[  PASSED  ] 1 test", output)
+
+
+if __name__ == "__main__":
+    unittest.main()
