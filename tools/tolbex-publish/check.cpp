@@ -17,13 +17,15 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kHelp[] =
-    "usage: tolbex-publish check DIR --key HEX [--key HEX]\n"
+    "usage: tolbex-publish check DIR --key HEX [--key HEX] [--without-launcher]\n"
     "\n"
     "Checks the release in DIR/update (or in DIR itself when it holds manifest.json) as\n"
     "the installer would check it when a server publishes it: the signature in\n"
     "manifest.sig under the given public blobs (144 hex digits each, as printed by\n"
     "keygen; the first key, then the second), the version, and for every listed file its\n"
     "name, its presence, its size (64 bytes up to 256 MiB) and its SHA-256.\n"
+    "A release without tolbex_launcher.exe counts as refused, since a fresh installation\n"
+    "from it fails, unless --without-launcher is given (a release that only updates).\n"
     "Prints one verdict line per file, 'ok' or 'REFUSED' with the reason, and exits\n"
     "with 1 when anything would make the installer refuse the release.\n";
 
@@ -38,6 +40,7 @@ bool IsWhiteSpace(char c) {
 struct CheckArgs {
     fs::path dir;
     std::vector<Bytes> keys;
+    bool withoutLauncher = false;
 };
 
 bool ParseArgs(const Args& args, CheckArgs& parsed, std::string& error) {
@@ -51,6 +54,8 @@ bool ParseArgs(const Args& args, CheckArgs& parsed, std::string& error) {
                 return error = "--key wants the 144 hex digits of a public blob", false;
             }
             parsed.keys.push_back(blob);
+        } else if (args[i] == "--without-launcher") {
+            parsed.withoutLauncher = true;
         } else if (args[i].rfind("--", 0) == 0 || haveDir) {
             return error = "unexpected argument " + args[i], false;
         } else {
@@ -126,7 +131,7 @@ std::string FileProblem(const fs::path& folder, const std::string& manifest,
 }
 
 // Every listed file gets its line; the installer would stop at the first refusal.
-bool CheckFiles(const fs::path& folder, const std::string& manifest) {
+bool CheckFiles(const fs::path& folder, const std::string& manifest, bool withoutLauncher) {
     const std::vector<std::string> names = ScanStringArray(manifest, "\"files\"");
     bool ok = true, launcher = false;
     for (const std::string& name : names) {
@@ -143,8 +148,11 @@ bool CheckFiles(const fs::path& folder, const std::string& manifest) {
     if (names.empty()) {
         std::printf("REFUSED  files: the list is empty, the installer would write nothing\n");
         ok = false;
-    } else if (!launcher) {
+    } else if (!launcher && withoutLauncher) {
         std::printf("note     no tolbex_launcher.exe: only an existing installation takes it\n");
+    } else if (!launcher) {
+        std::printf("REFUSED  files: no tolbex_launcher.exe, a fresh installation would fail\n");
+        ok = false;
     }
     return ok;
 }
@@ -165,7 +173,7 @@ int CheckRelease(const CheckArgs& args) {
     for (wchar_t c : VersionNumberText(version)) versionText += static_cast<char>(c);
     std::printf("%s version %s (%d)\n", version > 0 ? "ok      " : "note    ", versionText.c_str(),
                 version);
-    const bool filesOk = CheckFiles(folder, manifest);
+    const bool filesOk = CheckFiles(folder, manifest, args.withoutLauncher);
     return signatureOk && filesOk ? 0 : 1;
 }
 

@@ -1,0 +1,174 @@
+"""Road 1, "--proef FOLDER": the real TolbexSetup.exe under Wine installs into
+FOLDER\\Tolbex from the demo deployment's servers (nginx on https 39705 with the test CA
+trusted in the prefix, and http 39706) serving a release made by `tolbex-publish
+release`, and writes FOLDER\\installer.txt: four CR LF lines, one byte per character."""
+import hashlib
+import shutil
+import tempfile
+import unittest
+from pathlib import Path
+
+from harness import Build, capture_log, log_lines, reg_delete_key, reg_set, win_path
+from proef_release import demo_files, make_release, publish_tool
+from servers import Nginx, trust_test_ca
+
+KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolbex"
+MARKER = b"Deze map is van Tolbex (gekozen in de installer). Bij verwijderen gaat de hele map weg.\r\n"
+FIRST = "https://localhost:39705"
+SECOND = "http://localhost:39706"
+
+
+def report(map_value, fout, eigen_map, gelukt):
+    return (b"map=" + map_value.encode("latin-1") + b"\r\nfout=" + fout + b"\r\neigen_map=" +
+            eigen_map + b"\r\ngelukt=" + gelukt + b"\r\n")
+
+
+def tree(root):
+    """Names and SHA-256 of everything below root."""
+    root = Path(root)
+    return {str(p.relative_to(root)): hashlib.sha256(p.read_bytes()).hexdigest() if p.is_file()
+            else "<dir>" for p in sorted(root.rglob("*"))}
+
+
+class ProefRoad(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.build = Build()
+        trust_test_ca(cls.build)
+        cls.work = Path(tempfile.mkdtemp(prefix="tolbex-proef-"))
+        cls.files = demo_files(cls.work / "files", cls.build.fake_launcher.read_bytes())
+        made = make_release(publish_tool(cls.build), cls.work / "site",
+                            sorted((cls.work / "files").iterdir()))
+        assert made.returncode == 0, made.stderr
+        cls.site = cls.work / "site"
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def setUp(self):
+        self.folder = Path(tempfile.mkdtemp(prefix="run-", dir=self.work))
+        self.record = self.folder.parent / (self.folder.name + "-launcher.txt")
+
+    def proef(self, argument, env=None):
+        """(exit code, log lines) of TolbexSetup.exe --proef ARGUMENT under debug-capture."""
+        extra = {"TOLBEX_FAKE_LAUNCHER_RECORD": win_path(self.record)}
+        extra.update(env or {})
+        code, events = capture_log([self.build.setup, "--proef", argument], build=self.build,
+                                   env=extra, timeout=120)
+        self.assertFalse(self.record.exists(), "the test mode started a launcher")
+        return code, log_lines(events)
+
+    def assert_installed(self, install):
+        expected = {name: hashlib.sha256(data).hexdigest() for name, data in self.files.items()}
+        expected["tolbex_map.txt"] = hashlib.sha256(MARKER).hexdigest()
+        self.assertEqual(tree(install), expected)
+
+    def test_installs_and_reports_success_byte_for_byte(self):
+        with Nginx.demo(self.site, build=self.build):
+            code, lines = self.proef(win_path(self.folder))
+        self.assertEqual(code, 0, lines)
+        self.assertEqual((self.folder / "installer.txt").read_bytes(),
+                         report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
+        self.assert_installed(self.folder / "Tolbex")
+        self.assertEqual((self.folder / "Tolbex" / "tolbex_map.txt").read_bytes(), MARKER)
+        self.assertNotIn("[installer] via " + FIRST + " niet gelukt", lines)
+
+    def test_trailing_backslash_gives_no_doubled_separator(self):
+        with Nginx.demo(self.site, build=self.build):
+            code, _ = self.proef(win_path(self.folder) + "\\")
+        self.assertEqual(code, 0)
+        self.assertEqual((self.folder / "installer.txt").read_bytes(),
+                         report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
+
+    def test_folder_named_tolbex_gets_its_own_tolbex_subfolder(self):
+        named = self.folder / "Tolbex"
+        named.mkdir()
+        with Nginx.demo(self.site, build=self.build):
+            code, _ = self.proef(win_path(named))
+        self.assertEqual(code, 0)
+        self.assertEqual((named / "installer.txt").read_bytes(),
+                         report(win_path(named) + "\\Tolbex", b"nee", b"1", b"1"))
+        self.assert_installed(named / "Tolbex")
+
+    def test_refused_folder_is_not_installed_and_no_server_is_asked(self):
+        foreign = self.folder / "Tolbex"
+        foreign.mkdir()
+        (foreign / "foto.jpg").write_bytes(b"not ours")
+        before = tree(foreign)
+        with Nginx.demo(self.site, build=self.build) as servers:
+            code, lines = self.proef(win_path(self.folder))
+            access = servers.access_log()
+        self.assertEqual(code, 1)
+        self.assertEqual((self.folder / "installer.txt").read_bytes(),
+                         report(win_path(self.folder) + "\\Tolbex", b"ja", b"0", b"0"))
+        self.assertEqual(tree(foreign), before)
+        self.assertEqual(access, "")
+        self.assertEqual(lines, [])
+
+    def test_first_server_down_second_serves(self):
+        with Nginx(self.site, http_port=39706, build=self.build):
+            code, lines = self.proef(win_path(self.folder))
+        self.assertEqual(code, 0, lines)
+        self.assertEqual(lines.count("[installer] via " + FIRST + " niet gelukt"), 1, lines)
+        self.assertNotIn("[installer] via " + SECOND + " niet gelukt", lines)
+        self.assertEqual((self.folder / "installer.txt").read_bytes(),
+                         report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
+        self.assert_installed(self.folder / "Tolbex")
+
+    def test_both_servers_down_reports_failure(self):
+        code, lines = self.proef(win_path(self.folder))
+        self.assertEqual(code, 1)
+        self.assertEqual([l for l in lines if l.startswith("[installer] via ")],
+                         ["[installer] via " + FIRST + " niet gelukt",
+                          "[installer] via " + SECOND + " niet gelukt"])
+        # Validation passed, so the marker is there: eigen_map=1 although nothing arrived.
+        self.assertEqual((self.folder / "installer.txt").read_bytes(),
+                         report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"0"))
+        self.assertEqual(tree(self.folder / "Tolbex"),
+                         {"tolbex_map.txt": hashlib.sha256(MARKER).hexdigest()})
+
+    def test_report_is_rewritten_from_scratch_on_each_run(self):
+        (self.folder / "installer.txt").write_bytes(b"x" * 500 + b"\r\ngelukt=1\r\n")
+        code, _ = self.proef(win_path(self.folder))
+        self.assertEqual(code, 1)
+        with Nginx.demo(self.site, build=self.build):
+            code, _ = self.proef(win_path(self.folder))
+        self.assertEqual(code, 0)
+        self.assertEqual((self.folder / "installer.txt").read_bytes(),
+                         report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
+
+    def test_quoted_folder_with_spaces_is_one_argument(self):
+        spaced = self.folder / "Mijn Spellen" / "E T S 2"
+        spaced.mkdir(parents=True)
+        with Nginx.demo(self.site, build=self.build):
+            code, _ = self.proef(win_path(spaced))
+        self.assertEqual(code, 0)
+        self.assertEqual((spaced / "installer.txt").read_bytes(),
+                         report(win_path(spaced) + "\\Tolbex", b"nee", b"1", b"1"))
+
+    def test_character_beyond_latin1_is_written_as_question_mark(self):
+        odd = self.folder / "Zoë €uro"
+        odd.mkdir()
+        with Nginx.demo(self.site, build=self.build):
+            code, _ = self.proef(win_path(odd), env={"LC_ALL": "C.UTF-8"})
+        self.assertEqual(code, 0)
+        self.assertEqual((odd / "installer.txt").read_bytes(),
+                         report(win_path(odd).replace("€", "?") + "\\Tolbex", b"nee", b"1", b"1"))
+
+    def test_runs_even_when_an_installation_exists(self):
+        existing = self.folder / "bestaand"
+        existing.mkdir()
+        shutil.copy(self.build.fake_launcher, existing / "tolbex_launcher.exe")
+        reg_set(KEY, "InstallLocation", win_path(existing), build=self.build)
+        try:
+            code, _ = self.proef(win_path(self.folder))
+        finally:
+            reg_delete_key(KEY, build=self.build)
+        self.assertEqual(code, 1)
+        self.assertEqual((self.folder / "installer.txt").read_bytes(),
+                         report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"0"))
+
+
+if __name__ == "__main__":
+    unittest.main()
