@@ -65,7 +65,9 @@ def capture_log(args, build=None, env=None, timeout=120, cwd=None):
     build = build or Build()
     result = wine_run([build.debug_capture] + list(args), build=build, env=env,
                       timeout=timeout, cwd=cwd)
-    text = result.stdout.decode("utf-8", "replace")
+    # Outside ctest Wine may hand the console's text mode CR LF line ends; a CR inside an
+    # event is printed escaped, so a raw one is always the line end's.
+    text = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
     events = text.split("\n")
     if events and events[-1] == "":
         events.pop()
