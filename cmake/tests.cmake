@@ -29,7 +29,10 @@ function(tolbex_e2e name script)
         return()
     endif()
     find_package(Python3 REQUIRED COMPONENTS Interpreter)
-    add_test(NAME ${name} COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/${script} -v)
+    # The interpreter by path, not as the imported target: ctest puts the cross-compiling
+    # emulator (wine-run) in front of every executable target, and a Linux python3 started
+    # through Wine loses its exit code, so a failing script would count as passed.
+    add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/${script} -v)
     set_tests_properties(${name} PROPERTIES
         ENVIRONMENT "TOLBEX_BUILD_DIR=${CMAKE_BINARY_DIR};TOLBEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/support"
         ${ARGN})
