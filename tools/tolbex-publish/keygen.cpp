@@ -23,9 +23,10 @@ int RunKeygen(const Args& args) {
         std::fputs(kHelp, stdout);
         return 0;
     }
-    if (args.size() != 1) return Fail("keygen", "expects one KEYFILE (see --help)", 2);
+    if (args.size() != 1)
+        return Fail("keygen", "expects one KEYFILE (see --help)", 2);
     const std::string& path = args[0];
-    struct stat existing{};
+    struct stat existing {};
     if (lstat(path.c_str(), &existing) == 0) {
         return Fail("keygen", path + " already exists; not overwritten");
     }
@@ -35,7 +36,8 @@ int RunKeygen(const Args& args) {
         return Fail("keygen", "OpenSSL could not make a P-256 key");
     }
     std::string error;
-    if (!WriteFileAtomically(path, pem, 0600, true, error)) return Fail("keygen", error);
+    if (!WriteFileAtomically(path, pem, 0600, true, error))
+        return Fail("keygen", error);
     std::printf("%s\n", HexLower(blob.data(), blob.size()).c_str());
     return 0;
 }

@@ -16,8 +16,9 @@ struct Subcommand {
 constexpr Subcommand kSubcommands[] = {
     {"keygen", RunKeygen, "keygen KEYFILE           new P-256 key; prints its public blob"},
     {"sign", RunSign, "sign KEYFILE MANIFEST    writes MANIFEST.sig"},
-    {"release", RunRelease, "release --version X.Y.Z --key KEYFILE --out DIR FILE...\n"
-                            "                           a signed release in DIR/update/"},
+    {"release", RunRelease,
+     "release --version X.Y.Z --key KEYFILE --out DIR FILE...\n"
+     "                           a signed release in DIR/update/"},
     {"check", RunCheck, "check DIR --key HEX...   verifies a release as the installer would"},
 };
 
@@ -32,7 +33,8 @@ int Usage(std::FILE* out, int code) {
 
 bool WantsHelp(const Args& args) {
     for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") return true;
+        if (arg == "--help" || arg == "-h")
+            return true;
     }
     return false;
 }
@@ -43,13 +45,15 @@ int Fail(const char* name, const std::string& message, int code) {
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage(stderr, 2);
+    if (argc < 2)
+        return Usage(stderr, 2);
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         return Usage(stdout, 0);
     }
     const Args rest(argv + 2, argv + argc);
     for (const Subcommand& sub : kSubcommands) {
-        if (std::strcmp(argv[1], sub.name) == 0) return sub.run(rest);
+        if (std::strcmp(argv[1], sub.name) == 0)
+            return sub.run(rest);
     }
     std::fprintf(stderr, "tolbex-publish: unknown subcommand '%s'\n", argv[1]);
     return Usage(stderr, 2);

@@ -44,7 +44,8 @@ using PkeyCtx = std::unique_ptr<EVP_PKEY_CTX, CtxFree>;
 
 bool IsP256(EVP_PKEY* key) {
     char curve[64] = {};
-    if (EVP_PKEY_get_base_id(key) != EVP_PKEY_EC) return false;
+    if (EVP_PKEY_get_base_id(key) != EVP_PKEY_EC)
+        return false;
     if (!EVP_PKEY_get_utf8_string_param(key, OSSL_PKEY_PARAM_GROUP_NAME, curve, sizeof curve,
                                         nullptr)) {
         return false;
@@ -54,14 +55,16 @@ bool IsP256(EVP_PKEY* key) {
 
 bool AppendFixed(const BIGNUM* value, Bytes& out) {
     std::uint8_t fixed[kCoordinate];
-    if (BN_bn2binpad(value, fixed, kCoordinate) != static_cast<int>(kCoordinate)) return false;
+    if (BN_bn2binpad(value, fixed, kCoordinate) != static_cast<int>(kCoordinate))
+        return false;
     out.insert(out.end(), fixed, fixed + kCoordinate);
     return true;
 }
 
 // The uncompressed point 04 || X || Y of the blob, as an EVP public key.
 Pkey KeyFromBlob(const Bytes& blob) {
-    if (blob.size() != 72 || !std::equal(kBlobHeader, kBlobHeader + 8, blob.begin())) return {};
+    if (blob.size() != 72 || !std::equal(kBlobHeader, kBlobHeader + 8, blob.begin()))
+        return {};
     std::uint8_t point[65] = {0x04};
     std::copy(blob.begin() + 8, blob.end(), point + 1);
     OSSL_PARAM params[] = {
@@ -84,12 +87,14 @@ Bytes RawToDer(const Bytes& raw) {
     Bn r(BN_bin2bn(raw.data(), kCoordinate, nullptr));
     Bn s(BN_bin2bn(raw.data() + kCoordinate, kCoordinate, nullptr));
     Sig sig(ECDSA_SIG_new());
-    if (!r || !s || !sig || !ECDSA_SIG_set0(sig.get(), r.get(), s.get())) return {};
+    if (!r || !s || !sig || !ECDSA_SIG_set0(sig.get(), r.get(), s.get()))
+        return {};
     r.release();
     s.release();
     unsigned char* der = nullptr;
     const int length = i2d_ECDSA_SIG(sig.get(), &der);
-    if (length <= 0) return {};
+    if (length <= 0)
+        return {};
     Bytes out(der, der + length);
     OPENSSL_free(der);
     return out;
@@ -99,7 +104,8 @@ Bytes RawToDer(const Bytes& raw) {
 
 bool ReadFileBytes(const std::string& path, Bytes& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
+    if (file == nullptr)
+        return false;
     bytes.clear();
     std::uint8_t chunk[65536];
     std::size_t got = 0;
@@ -111,9 +117,9 @@ bool ReadFileBytes(const std::string& path, Bytes& bytes) {
     return ok;
 }
 
-bool WriteFileAtomically(const std::string& path, const Bytes& bytes, unsigned mode,
-                         bool exclusive, std::string& error) {
-    struct stat existing{};
+bool WriteFileAtomically(const std::string& path, const Bytes& bytes, unsigned mode, bool exclusive,
+                         std::string& error) {
+    struct stat existing {};
     if (exclusive && lstat(path.c_str(), &existing) == 0) {
         error = path + " already exists; not overwritten";
         return false;
@@ -134,9 +140,11 @@ bool WriteFileAtomically(const std::string& path, const Bytes& bytes, unsigned m
     ok = fsync(fd) == 0 && ok;
     ok = close(fd) == 0 && ok;
     // link() refuses an existing name, so an exclusive write cannot race a new file in.
-    if (ok) ok = exclusive ? link(temp.c_str(), path.c_str()) == 0
-                           : rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) error = "cannot write " + path + ": " + std::strerror(errno);
+    if (ok)
+        ok = exclusive ? link(temp.c_str(), path.c_str()) == 0
+                       : rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        error = "cannot write " + path + ": " + std::strerror(errno);
     unlink(temp.c_str());
     return ok;
 }
@@ -158,12 +166,14 @@ Pkey LoadPrivateKey(const std::string& path, std::string& error) {
     return key;
 }
 
-Pkey GenerateKey() { return Pkey(EVP_EC_gen(SN_X9_62_prime256v1)); }
+Pkey GenerateKey() {
+    return Pkey(EVP_EC_gen(SN_X9_62_prime256v1));
+}
 
 bool PrivateKeyPem(EVP_PKEY* key, Bytes& pem) {
     Bio bio(BIO_new(BIO_s_mem()));
-    if (!bio || !PEM_write_bio_PrivateKey_traditional(bio.get(), key, nullptr, nullptr, 0,
-                                                      nullptr, nullptr)) {
+    if (!bio || !PEM_write_bio_PrivateKey_traditional(bio.get(), key, nullptr, nullptr, 0, nullptr,
+                                                      nullptr)) {
         return false;
     }
     char* data = nullptr;
@@ -178,7 +188,8 @@ bool PublicBlob(EVP_PKEY* key, Bytes& blob) {
     const bool got = EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_EC_PUB_X, &x) &&
                      EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_EC_PUB_Y, &y);
     Bn ownX(x), ownY(y);
-    if (!got) return false;
+    if (!got)
+        return false;
     blob.assign(kBlobHeader, kBlobHeader + 8);
     return AppendFixed(x, blob) && AppendFixed(y, blob);
 }
@@ -202,17 +213,20 @@ bool SignDigest(EVP_PKEY* key, const Digest& digest, Bytes& raw) {
     }
     const unsigned char* cursor = der.data();
     Sig sig(d2i_ECDSA_SIG(nullptr, &cursor, static_cast<long>(length)));
-    if (!sig) return false;
+    if (!sig)
+        return false;
     raw.clear();
     return AppendFixed(ECDSA_SIG_get0_r(sig.get()), raw) &&
            AppendFixed(ECDSA_SIG_get0_s(sig.get()), raw);
 }
 
 bool VerifyRaw(const Bytes& blob, const Digest& digest, const Bytes& raw) {
-    if (raw.size() != 2 * kCoordinate) return false;
+    if (raw.size() != 2 * kCoordinate)
+        return false;
     Pkey key = KeyFromBlob(blob);
     const Bytes der = RawToDer(raw);
-    if (!key || der.empty()) return false;
+    if (!key || der.empty())
+        return false;
     PkeyCtx ctx(EVP_PKEY_CTX_new(key.get(), nullptr));
     return ctx && EVP_PKEY_verify_init(ctx.get()) > 0 &&
            EVP_PKEY_verify(ctx.get(), der.data(), der.size(), digest.data(), digest.size()) == 1;

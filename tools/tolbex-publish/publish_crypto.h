@@ -25,8 +25,8 @@ bool ReadFileBytes(const std::string& path, Bytes& bytes);
 // Writes bytes to path through a temporary file beside it and a rename, so a reader never
 // sees half a file. mode applies to the new file. With exclusive, an existing path is
 // refused (and left alone). On false, error says why.
-bool WriteFileAtomically(const std::string& path, const Bytes& bytes, unsigned mode,
-                         bool exclusive, std::string& error);
+bool WriteFileAtomically(const std::string& path, const Bytes& bytes, unsigned mode, bool exclusive,
+                         std::string& error);
 
 // The private key in a PEM file. Null with a reason in error when the file is missing or
 // unreadable, is not a PEM private key, or is not an EC key on the P-256 curve.

@@ -24,10 +24,12 @@ int RunSign(const Args& args) {
         std::fputs(kHelp, stdout);
         return 0;
     }
-    if (args.size() != 2) return Fail("sign", "expects KEYFILE and MANIFEST (see --help)", 2);
+    if (args.size() != 2)
+        return Fail("sign", "expects KEYFILE and MANIFEST (see --help)", 2);
     std::string error;
     Pkey key = LoadPrivateKey(args[0], error);
-    if (!key) return Fail("sign", error);
+    if (!key)
+        return Fail("sign", error);
     Bytes manifest;
     if (!ReadFileBytes(args[1], manifest)) {
         return Fail("sign", "cannot read manifest " + args[1] + ": " + std::strerror(errno));
