@@ -1,8 +1,11 @@
-# HttpGet and FetchSignatureText under Wine against nginx and the hostile server.
+# The transport probes (small Windows programs the Python drivers start under Wine) and
+# the HttpGet / FetchSignatureText tests against nginx and the hostile server.
 if(WIN32)
-    add_executable(http_probe ${CMAKE_CURRENT_LIST_DIR}/http_probe.cpp)
-    target_link_libraries(http_probe PRIVATE tolbex_crypto tolbex_net)
-    target_link_options(http_probe PRIVATE -static -municode)
-    set_target_properties(http_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    foreach(probe http_probe signature_probe)
+        add_executable(${probe} ${CMAKE_CURRENT_LIST_DIR}/${probe}.cpp)
+        target_link_libraries(${probe} PRIVATE tolbex_crypto tolbex_net)
+        target_link_options(${probe} PRIVATE -static -municode)
+        set_target_properties(${probe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    endforeach()
 endif()
 tolbex_e2e(http_get_test http_get_test.py TIMEOUT 300)
