@@ -16,6 +16,8 @@ TestPki(build=None)      made once per build folder in <build>/testpki/ (never c
 trust_test_ca(build=None)  adds the test CA to the prefix's ROOT store (tools/trust-ca),
                            once per prefix (marker file in the prefix). Wine's WinHTTP
                            matches DNS names only, so https tests use host name localhost.
+                           Inside Wine, localhost resolves to 127.0.0.1 (WinHTTP connects
+                           there first), so the servers listen on 127.0.0.1 only.
 
 Nginx(root_dir, http_port=None, https_port=None, cert="localhost", lifetime=600)
     context manager; static files of root_dir on 127.0.0.1 (http and/or https; a port of
@@ -119,13 +121,17 @@ def trust_test_ca(build=None):
     build = build or Build()
     pki = TestPki(build)
     marker = build.prefix / ".tolbex-test-ca"
-    if marker.exists() and marker.read_bytes() == pki.ca_der.read_bytes():
-        return
-    tool = build.path("tools/trust-ca/trust-ca.exe")
-    result = wine_run([tool, win_path(pki.ca_der)], build=build, timeout=180)
-    if result.returncode != 0:
-        raise RuntimeError("trust-ca failed: " + result.stderr.decode("utf-8", "replace"))
-    shutil.copyfile(pki.ca_der, marker)
+    build.prefix.mkdir(parents=True, exist_ok=True)
+    # Tests running side by side share the prefix: one adds the CA, the others wait.
+    with open(str(build.prefix) + ".trust-lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if marker.exists() and marker.read_bytes() == pki.ca_der.read_bytes():
+            return
+        tool = build.path("tools/trust-ca/trust-ca.exe")
+        result = wine_run([tool, win_path(pki.ca_der)], build=build, timeout=180)
+        if result.returncode != 0:
+            raise RuntimeError("trust-ca failed: " + result.stderr.decode("utf-8", "replace"))
+        shutil.copyfile(pki.ca_der, marker)
 
 
 def _wait_listening(port, deadline_s=10.0):
