@@ -1,14 +1,16 @@
 """The installer window end to end under Xvfb: its layout and keyboard, the busy state
-held open by a slow server, the failure box, and a whole installation from nginx with
-both shortcuts and the launcher started."""
+held open by a slow server, the failure box, a whole installation from nginx with both
+shortcuts and the launcher started, and the two things that may be missing: the window
+itself and a folder for a shortcut."""
 import re
 import shutil
+import subprocess
 import tempfile
 import time
 import unittest
 from pathlib import Path
 
-from harness import Build, wine_run
+from harness import WINE_RUN, Build, wine_run
 from servers import HostileServer, Nginx, delay, reply
 from window_support import (Screen, WindowRun, default_install_dir, inspect, make_release,
                             prepare_prefix, shortcut_paths, tree_digest, wait_until)
@@ -19,6 +21,8 @@ DOWNLOADING = "Tolbex wordt gedownload...\\nDownloading Tolbex..."
 FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw."
           "\\n\\nTolbex could not be downloaded. Check your internet connection and try again.")
 DESCRIPTION = "Tolbex - multiplayer voor Euro Truck Simulator 2"
+NO_WINDOW = "Het venster van Tolbex kon niet worden geopend.\\n\\nThe Tolbex window could not be opened."
+SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 
 # class, text, style bits, extended style bits, x y width height, id: the window's table.
 # WS_CHILD|WS_VISIBLE = 0x50000000; SS_PATHELLIPSIS 0x8000, SS_CENTERIMAGE 0x200;
@@ -51,11 +55,14 @@ class InstallerWindow(unittest.TestCase):
         shutil.rmtree(self.work, ignore_errors=True)
         shutil.rmtree(default_install_dir(self.build), ignore_errors=True)
 
-    def start(self):
-        self.run_ = WindowRun(self.screen, self.build, record=self.record)
+    def start(self, **run):
+        self.run_ = WindowRun(self.screen, self.build, record=self.record, **run)
         view = self.run_.wait_window()
         self.assertIsNotNone(view, "the window never appeared")
         return view
+
+    def box_texts(self, box):
+        return [c["text"] for c in box["children"] if c["class"] == "Static" and c["text"]]
 
     def test_layout_focus_tab_order_and_escape_closes_with_nothing_installed(self):
         programs = self.build.user_folder("AppData", "Local", "Programs")
@@ -110,8 +117,7 @@ class InstallerWindow(unittest.TestCase):
 
             box = inspect("box", self.screen, self.build, wait=60)
             self.assertIsNotNone(box, "no failure box")
-            self.assertEqual([c["text"] for c in box["children"]
-                              if c["class"] == "Static" and c["text"]], [FAILED])
+            self.assertEqual(self.box_texts(box), [FAILED])
             self.assertEqual(box["title"], "Tolbex")
             self.run_.keys("Return", title=None)
             self.assertEqual(self.run_.wait_exit(60), 0)
@@ -148,6 +154,60 @@ class InstallerWindow(unittest.TestCase):
                           for l in read.stdout.decode().replace("\r", "").splitlines())
             self.assertEqual(fields, {"target": target, "workdir": install_dir,
                                       "description": DESCRIPTION, "arguments": ""}, link)
+
+    def test_a_window_that_cannot_be_built_says_so_in_a_box_and_exits_1(self):
+        # window-refuser.dll, hooked into every process on the screen, makes CreateWindowExW
+        # fail in the installer: for its main window, or for the controls once it exists.
+        hook = subprocess.Popen(
+            [str(WINE_RUN), str(self.build.path("tools/window-inspector/window-inspector.exe")),
+             "refuse", "--wait", "150"], env=self.build.env(self.screen.env), stdout=subprocess.PIPE)
+        try:
+            self.assertEqual(hook.stdout.readline().strip(), b"ready")
+            for refused in ("main", "controls"):
+                with self.subTest(refused=refused):
+                    self.run_ = WindowRun(self.screen, self.build, record=self.record,
+                                          env={"TOLBEX_REFUSE_WINDOWS": refused})
+                    box = inspect("box", self.screen, self.build, wait=60)
+                    self.assertIsNotNone(box, "no box")
+                    self.assertEqual((box["title"], self.box_texts(box)), ("Tolbex", [NO_WINDOW]))
+                    self.assertIsNone(inspect("window", self.screen, self.build))
+                    self.run_.keys("Return", title=None)
+                    self.assertEqual(self.run_.wait_exit(60), 1)
+                    self.assertFalse(default_install_dir(self.build).exists())
+                    self.assertFalse(self.record.exists())
+        finally:
+            hook.kill()
+            hook.wait(timeout=20)
+            hook.stdout.close()
+
+    def test_a_shortcut_folder_that_cannot_be_resolved_is_skipped(self):
+        # The desktop redirected to a folder that does not exist: the known-folder lookup
+        # fails, as for a desktop on an unplugged network drive.
+        missing = r"C:\tolbex-missing\Desktop"
+        self.assertFalse((self.build.prefix / "drive_c" / "tolbex-missing").exists())
+        make_release(self.work / "site", {"tolbex_launcher.exe": self.build.fake_launcher.read_bytes()})
+        here = self.work / "cwd"
+        here.mkdir()
+        desktop_link, programs_link = shortcut_paths(self.build)
+        self.set_desktop(missing)
+        try:
+            with Nginx(self.work / "site", http_port=39706, lifetime=120):
+                self.start(cwd=here)
+                self.run_.keys("Return")
+                self.assertEqual(self.run_.wait_exit(120), 0)
+        finally:
+            self.set_desktop(r"%USERPROFILE%\Desktop")
+        self.assertIn("[installer] klaar in " + win_install_dir(self.build), self.run_.log_lines())
+        self.assertTrue(programs_link.exists(), "the Start-menu shortcut is missing")
+        self.assertFalse(desktop_link.exists())
+        self.assertFalse((self.build.prefix / "drive_c" / "tolbex-missing").exists())
+        self.assertEqual(list(here.iterdir()), [])
+        self.assertTrue(wait_until(self.record.exists, 30), "the launcher never started")
+
+    def set_desktop(self, value):
+        done = wine_run(["reg", "add", SHELL_FOLDERS, "/v", "Desktop", "/t", "REG_EXPAND_SZ",
+                         "/d", value, "/f"], build=self.build, env=self.screen.env)
+        self.assertEqual(done.returncode, 0, done.stderr)
 
 
 def win_install_dir(build):

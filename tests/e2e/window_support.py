@@ -121,15 +121,16 @@ def shortcut_paths(build):
 class WindowRun:
     """TolbexSetup.exe under debug-capture on the given screen; its output read as it comes."""
 
-    def __init__(self, screen, build=None, record=None):
+    def __init__(self, screen, build=None, record=None, env=None, cwd=None):
         self.screen = screen
         self.build = build or Build()
-        env = self.build.env(screen.env)
+        full_env = self.build.env(screen.env)
+        full_env.update(env or {})
         if record:
-            env["TOLBEX_FAKE_LAUNCHER_RECORD"] = win_path(record)
+            full_env["TOLBEX_FAKE_LAUNCHER_RECORD"] = win_path(record)
         self.process = subprocess.Popen(
             ["timeout", "240", str(WINE_RUN), str(self.build.debug_capture), str(self.build.setup)],
-            env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            env=full_env, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.events = []  # (time seen, event text)
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()

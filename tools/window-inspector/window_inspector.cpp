@@ -187,6 +187,27 @@ int ShowShortcut(const wchar_t* file) {
     return 0;
 }
 
+// Installs window-refuser.dll's CBT hook on the whole desktop and keeps it for the given
+// seconds; "ready" on stdout says it is in place. See window_refuser.cpp.
+int RefuseWindows(double seconds) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dll = path;
+    dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"window-refuser.dll";
+    const HMODULE module = LoadLibraryW(dll.c_str());
+    const auto proc = module ? reinterpret_cast<HOOKPROC>(
+                                   reinterpret_cast<void*>(GetProcAddress(module, "RefuseCbtProc")))
+                             : nullptr;
+    const HHOOK hook = proc ? SetWindowsHookExW(WH_CBT, proc, module, 0) : nullptr;
+    if (!hook)
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    WaitFor([] { return static_cast<HWND>(nullptr); }, seconds);
+    UnhookWindowsHookEx(hook);
+    return 0;
+}
+
 double WaitSeconds(int argc, wchar_t** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::wstring(argv[i]) == L"--wait")
@@ -199,8 +220,8 @@ double WaitSeconds(int argc, wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::fprintf(stderr,
-                     "usage: window-inspector window|box|dialog TITLE|gone|shortcut FILE|close\n");
+        std::fprintf(stderr, "usage: window-inspector window|box|dialog TITLE|gone|"
+                             "shortcut FILE|close|refuse [--wait SECONDS]\n");
         return 2;
     }
     const std::wstring command = argv[1];
@@ -220,6 +241,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"shortcut" && argc >= 3)
         return ShowShortcut(argv[2]);
+    if (command == L"refuse")
+        return RefuseWindows(wait);
     if (command == L"close") {
         const HWND window = FindInstaller();
         return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
