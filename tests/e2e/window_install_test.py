@@ -2,6 +2,7 @@
 held open by a slow server, the failure box, a whole installation from nginx with both
 shortcuts and the launcher started, and the two things that may be missing: the window
 itself and a folder for a shortcut."""
+import contextlib
 import re
 import shutil
 import subprocess
@@ -21,7 +22,8 @@ DOWNLOADING = "Tolbex wordt gedownload...\\nDownloading Tolbex..."
 FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw."
           "\\n\\nTolbex could not be downloaded. Check your internet connection and try again.")
 DESCRIPTION = "Tolbex - multiplayer voor Euro Truck Simulator 2"
-NO_WINDOW = "Het venster van Tolbex kon niet worden geopend.\\n\\nThe Tolbex window could not be opened."
+NO_WINDOW = ("Het venster van Tolbex kon niet worden geopend.\\n\\n"
+             "The Tolbex window could not be opened.")
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 
 # class, text, style bits, extended style bits, x y width height, id: the window's table.
@@ -158,15 +160,11 @@ class InstallerWindow(unittest.TestCase):
     def test_a_window_that_cannot_be_built_says_so_in_a_box_and_exits_1(self):
         # window-refuser.dll, hooked into every process on the screen, makes CreateWindowExW
         # fail in the installer: for its main window, or for the controls once it exists.
-        hook = subprocess.Popen(
-            [str(WINE_RUN), str(self.build.path("tools/window-inspector/window-inspector.exe")),
-             "refuse", "--wait", "150"], env=self.build.env(self.screen.env), stdout=subprocess.PIPE)
-        try:
-            self.assertEqual(hook.stdout.readline().strip(), b"ready")
-            for refused in ("main", "controls"):
+        with self.refuser():
+            for refused in ("window", "controls"):
                 with self.subTest(refused=refused):
                     self.run_ = WindowRun(self.screen, self.build, record=self.record,
-                                          env={"TOLBEX_REFUSE_WINDOWS": refused})
+                                          env={"TOLBEX_REFUSE": refused})
                     box = inspect("box", self.screen, self.build, wait=60)
                     self.assertIsNotNone(box, "no box")
                     self.assertEqual((box["title"], self.box_texts(box)), ("Tolbex", [NO_WINDOW]))
@@ -175,6 +173,37 @@ class InstallerWindow(unittest.TestCase):
                     self.assertEqual(self.run_.wait_exit(60), 1)
                     self.assertFalse(default_install_dir(self.build).exists())
                     self.assertFalse(self.record.exists())
+
+    def test_a_worker_that_cannot_start_leaves_the_busy_state_and_shows_the_failure_box(self):
+        # The same DLL, loaded with the window, points the installer's CreateThread at one
+        # that fails.
+        with self.refuser():
+            self.start(env={"TOLBEX_REFUSE": "thread"})
+            self.run_.keys("Return")
+            box = inspect("box", self.screen, self.build, wait=30)
+            self.assertIsNotNone(box, "no failure box")
+            self.assertEqual((box["title"], self.box_texts(box)), ("Tolbex", [FAILED]))
+            # Behind the box the window is out of the busy state: prompt and buttons back.
+            behind = inspect("window", self.screen, self.build)
+            self.assertEqual(visible(behind), ["1", "1", "1", "1"])
+            self.assertEqual(behind["children"][0]["text"], PROMPT)
+            self.run_.keys("Return", title=None)
+            self.assertEqual(self.run_.wait_exit(60), 0)
+        lines = self.run_.log_lines()
+        self.assertIn("[installer] installatie kon niet starten (fout 8)", lines)
+        self.assertFalse(any(line.startswith("Geen updateserver") for line in lines), lines)
+        self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
+        self.assertFalse(self.record.exists())
+
+    @contextlib.contextmanager
+    def refuser(self):
+        hook = subprocess.Popen(
+            [str(WINE_RUN), str(self.build.path("tools/window-inspector/window-inspector.exe")),
+             "refuse", "--wait", "200"],
+            env=self.build.env(self.screen.env), stdout=subprocess.PIPE)
+        try:
+            self.assertEqual(hook.stdout.readline().strip(), b"ready")
+            yield
         finally:
             hook.kill()
             hook.wait(timeout=20)
