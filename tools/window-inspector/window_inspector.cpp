@@ -220,8 +220,9 @@ double WaitSeconds(int argc, wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: window-inspector window|box|dialog TITLE|gone|"
-                             "shortcut FILE|close|refuse [--wait SECONDS]\n");
+        std::fprintf(stderr,
+                     "usage: window-inspector window|box|dialog TITLE|gone|"
+                     "shortcut FILE|close|refuse [--wait SECONDS]\n");
         return 2;
     }
     const std::wstring command = argv[1];
