@@ -195,20 +195,6 @@ class InstallerWindow(unittest.TestCase):
         self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
         self.assertFalse(self.record.exists())
 
-    @contextlib.contextmanager
-    def refuser(self):
-        hook = subprocess.Popen(
-            [str(WINE_RUN), str(self.build.path("tools/window-inspector/window-inspector.exe")),
-             "refuse", "--wait", "200"],
-            env=self.build.env(self.screen.env), stdout=subprocess.PIPE)
-        try:
-            self.assertEqual(hook.stdout.readline().strip(), b"ready")
-            yield
-        finally:
-            hook.kill()
-            hook.wait(timeout=20)
-            hook.stdout.close()
-
     def test_a_shortcut_folder_that_cannot_be_resolved_is_skipped(self):
         # The desktop redirected to a folder that does not exist: the known-folder lookup
         # fails, as for a desktop on an unplugged network drive.
@@ -232,6 +218,22 @@ class InstallerWindow(unittest.TestCase):
         self.assertFalse((self.build.prefix / "drive_c" / "tolbex-missing").exists())
         self.assertEqual(list(here.iterdir()), [])
         self.assertTrue(wait_until(self.record.exists, 30), "the launcher never started")
+
+    @contextlib.contextmanager
+    def refuser(self):
+        """window-refuser.dll hooked into every process on the screen while the block runs;
+        it acts only in a process whose environment has TOLBEX_REFUSE."""
+        hook = subprocess.Popen(
+            [str(WINE_RUN), str(self.build.path("tools/window-inspector/window-inspector.exe")),
+             "refuse", "--wait", "200"],
+            env=self.build.env(self.screen.env), stdout=subprocess.PIPE)
+        try:
+            self.assertEqual(hook.stdout.readline().strip(), b"ready")
+            yield
+        finally:
+            hook.kill()
+            hook.wait(timeout=20)
+            hook.stdout.close()
 
     def set_desktop(self, value):
         done = wine_run(["reg", "add", SHELL_FOLDERS, "/v", "Desktop", "/t", "REG_EXPAND_SZ",

@@ -188,8 +188,9 @@ int ShowShortcut(const wchar_t* file) {
 }
 
 // Installs window-refuser.dll's CBT hook on the whole desktop and keeps it for the given
-// seconds; "ready" on stdout says it is in place. See window_refuser.cpp.
-int RefuseWindows(double seconds) {
+// seconds, pumping this thread's messages meanwhile as a hook's owner should; "ready" on
+// stdout says it is in place. What the DLL refuses is in window_refuser.cpp.
+int HoldRefuserHook(double seconds) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dll = path;
@@ -243,7 +244,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"shortcut" && argc >= 3)
         return ShowShortcut(argv[2]);
     if (command == L"refuse")
-        return RefuseWindows(wait);
+        return HoldRefuserHook(wait);
     if (command == L"close") {
         const HWND window = FindInstaller();
         return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
