@@ -9,6 +9,7 @@
 #include "common/path_rules.h"
 #include "location/install_dir.h"
 #include "location/validation.h"
+#include "log/log.h"
 #include "update/install_servers.h"
 
 namespace {
@@ -16,15 +17,25 @@ namespace {
 constexpr const wchar_t* kReportFileName = L"installer.txt";
 
 // Created or truncated, with reading and writing by other processes allowed meanwhile
-// (a test harness may hold the previous report open). A file that cannot be created or
-// a short write leaves the report missing or short, silently.
-void WriteReport(const WideString& path, const std::string& bytes) {
+// (a test harness may hold the previous report open). True only when every byte was
+// written and the file closed; otherwise the report is missing or short, and the line
+// "[installer] testrapport %s niet geschreven (%lu)" gives the path and the code.
+bool WriteReport(const WideString& path, const std::string& bytes) {
     FileHandle report(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!report)
-        return;
     DWORD written = 0;
-    WriteFile(report.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    bool whole = report && WriteFile(report.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                     &written, nullptr);
+    // A short count leaves no code of its own; the report is a few dozen bytes, so a
+    // short write means the disk is full.
+    if (whole && written != bytes.size()) {
+        SetLastError(ERROR_DISK_FULL);
+        whole = false;
+    }
+    whole = whole && CloseHandle(report.release());
+    if (!whole)
+        LogLine(L"[installer] testrapport %s niet geschreven (%lu)", path.c_str(), GetLastError());
+    return whole;
 }
 
 }  // namespace
@@ -40,6 +51,8 @@ int RunTestMode(const WideString& folder) {
     // Only after the installation: a refused folder may still carry an older marker.
     values.eigenMap = IsOwnFolder(InstallDir);
 
-    WriteReport(PathJoin(folder, kReportFileName), TestReportText(values));
-    return values.gelukt ? 0 : 1;
+    // The exit code and the report must tell the same: without a whole report, a caller
+    // reading it would find no result or a cut-off one, so the run counts as failed.
+    const bool reported = WriteReport(PathJoin(folder, kReportFileName), TestReportText(values));
+    return values.gelukt && reported ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include "common/path_rules.h"
 #include "location/canonical_path.h"
 #include "location/install_dir.h"
+#include "update/update_files.h"
 
 const wchar_t FolderNotEmptyMessage[] =
     L"Deze map is niet leeg. Kies een lege map of een andere schijf.\n\n"
@@ -21,21 +22,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Spellings differ ("c:/Users/x/./AppData/..") but the on-disk forms agree.
+// Spellings differ ("c:/Users/x/./AppData/..") but the on-disk forms agree. A form that
+// could not be computed is empty and matches nothing: two failed lookups must not make a
+// foreign folder "the default", accepted unmarked and untested.
 bool IsDefaultFolder(const WideString& folder) {
-    return EqualsAsciiNoCase(WeaklyCanonicalPath(DefaultInstallDir()), WeaklyCanonicalPath(folder));
+    const WideString defaultForm = WeaklyCanonicalPath(DefaultInstallDir());
+    const WideString folderForm = WeaklyCanonicalPath(folder);
+    return !defaultForm.empty() && !folderForm.empty() &&
+           EqualsAsciiNoCase(defaultForm, folderForm);
 }
 
-// A folder is empty when listing it yields nothing (hidden and system entries count);
-// a file when its size is zero. Any error counts as not empty.
+// The entries this installer itself leaves in a folder whose installation did not
+// finish: the marker, and the staged and backup files of an interrupted write phase.
+bool IsInstallerEntry(const fs::directory_entry& entry) {
+    const WideString name = entry.path().filename().wstring();
+    return EqualsAsciiNoCase(name, WideString(kMarkerFileName)) || IsWritePhaseLeftover(name);
+}
+
+// A folder counts as empty when listing it yields nothing but the installer's own
+// entries (hidden and system entries count as foreign): a first installation that failed
+// or was killed leaves the marker, and the user must be able to try again in that folder.
+// A file is empty when its size is zero. Any error counts as not empty.
 bool IsEmptyEntry(const WideString& path) {
     std::error_code error;
     const fs::file_status status = fs::status(fs::path(path), error);
     if (error)
         return false;
     if (fs::is_directory(status)) {
-        const fs::directory_iterator listing(fs::path(path), error);
-        return !error && listing == fs::directory_iterator();
+        for (fs::directory_iterator it(fs::path(path), error), end; !error && it != end;
+             it.increment(error)) {
+            if (!IsInstallerEntry(*it))
+                return false;
+        }
+        return !error;
     }
     const std::uintmax_t size = fs::file_size(fs::path(path), error);
     return !error && size == 0;
@@ -46,12 +65,17 @@ void CreateFolderAndParents(const WideString& folder) {
     fs::create_directories(fs::path(folder), ignored);
 }
 
-// Only an empty folder goes: an empty file at the path stays where it is.
-void RemoveIfEmptyFolder(const WideString& folder) {
+// Takes back a marker write that failed: whatever part of the marker reached the disk
+// goes, and the folder too when this call created it (removing a folder succeeds only
+// when nothing else is in it). A folder the user had stays, and so does an empty file
+// at the path, which is no folder.
+void UndoMarker(const WideString& folder, bool created) {
     std::error_code ignored;
-    if (fs::is_directory(fs::path(folder), ignored) && IsEmptyEntry(folder)) {
+    if (!fs::is_directory(fs::path(folder), ignored))
+        return;
+    fs::remove(fs::path(PathJoin(folder, kMarkerFileName)), ignored);
+    if (created)
         fs::remove(fs::path(folder), ignored);
-    }
 }
 
 // Flushed before the check, so a failing write shows here and not only at the close.
@@ -84,7 +108,7 @@ const wchar_t* ValidateInstallDir() {
         return nullptr;
 
     if (!WriteMarker(InstallDir)) {
-        RemoveIfEmptyFolder(InstallDir);
+        UndoMarker(InstallDir, !existed);
         return CannotWriteMessage;
     }
     return nullptr;

@@ -1,52 +1,189 @@
-// Writing a verified file, and moving an in-use file out of the way first.
+// The two stages of a write phase: durable staged files, then renames that can be undone.
 //
 // Windows lets a file that is open elsewhere be renamed when every open handle shares
 // delete access, even though it cannot be opened for writing: a running DLL or a file
-// another program reads with FILE_SHARE_READ | FILE_SHARE_DELETE. ReplaceFileInUse uses
-// that: tolbex_core.dll becomes tolbex_core.dll.oud and a fresh tolbex_core.dll is
-// written beside it.
+// another program reads with FILE_SHARE_READ | FILE_SHARE_DELETE. The commit uses that:
+// tolbex_core.dll becomes tolbex_core.dll.oud and the staged file takes its name.
 #include "update/file_replace.h"
 
 #include <windows.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+
 #include "common/handles.h"
 #include "common/path_rules.h"
 #include "log/log.h"
+#include "update/update_files.h"
 
 namespace {
 
-constexpr wchar_t kAsideSuffix[] = L".oud";
+// An antivirus scanner or the search indexer may hold a file that was just written for
+// a moment; undo and cleanup try again before they give up.
+constexpr int kAttempts = 5;
+constexpr DWORD kPauseMs = 50;
 
-}  // namespace
-
-bool WriteWholeFile(const WideString& target, const ByteBuffer& contents) {
-    // No sharing: nobody reads or writes the file while it is being written.
-    FileHandle file(
-        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!file)
-        return false;
-    const DWORD length = static_cast<DWORD>(contents.size());
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file.get(), contents.data(), length, &written, nullptr);
-    // The owner closes the file and keeps WriteFile's last error for the caller.
-    return ok && written == length;
+WideString Widened(const char* suffix) {
+    return WidenBytes(suffix);
 }
 
-bool ReplaceFileInUse(const WideString& target, const ByteBuffer& contents) {
-    if (WriteWholeFile(target, contents))
-        return true;
-    const DWORD firstError = GetLastError();
+WideString BackupPathOf(const WideString& path) {
+    return path + Widened(kBackupSuffix);
+}
 
-    // One aside name per file: an older aside file goes first. If it cannot be deleted
-    // (held open itself), MOVEFILE_REPLACE_EXISTING still gets a chance to replace it.
-    const WideString aside = target + kAsideSuffix;
-    DeleteFileW(aside.c_str());
-    if (!MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        // The move's own code (often "access denied") would hide why the write failed.
-        SetLastError(firstError);
+template <typename Call>
+bool Persistently(Call call) {
+    for (int attempt = 1;; ++attempt) {
+        if (call())
+            return true;
+        if (attempt == kAttempts)
+            return false;
+        const DWORD error = GetLastError();
+        Sleep(kPauseMs);
+        SetLastError(error);
+    }
+}
+
+// ERROR_SUCCESS when target can be opened for writing now (the probe truncates nothing),
+// ERROR_FILE_NOT_FOUND when there is no target, else the code of the failed open.
+DWORD WriteOpenError(const WideString& target) {
+    const FileHandle file(
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file ? ERROR_SUCCESS : GetLastError();
+}
+
+bool Exists(const WideString& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Only a file under the aside name is an older aside; a folder of that name is not ours
+// to move, and the rename over it then fails.
+bool IsFile(const WideString& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Rename(const WideString& from, const WideString& to, bool backup, CommitJournal& journal) {
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return false;
+    journal.push_back(CommitRename{from, to, backup});
+    return true;
+}
+
+bool MoveAside(const WideString& target, DWORD openError, CommitJournal& journal) {
+    const WideString aside = target + Widened(kAsideSuffix);
+    if (IsFile(aside) && !Rename(aside, BackupPathOf(aside), true, journal))
+        return false;
+    if (!Rename(target, aside, false, journal)) {
+        // The rename's own code (often "access denied") would hide why it had to move.
+        SetLastError(openError);
         return false;
     }
     LogLine(L"%s was in gebruik (%lu): opzij gezet als %s", PathLastComponent(target).c_str(),
-            firstError, PathLastComponent(aside).c_str());
-    return WriteWholeFile(target, contents);
+            openError, PathLastComponent(aside).c_str());
+    return true;
+}
+
+}  // namespace
+
+WideString StagedPathOf(const WideString& target) {
+    return target + Widened(kStagedSuffix);
+}
+
+bool WriteDurableFile(const WideString& path, const ByteBuffer& contents) {
+    // No sharing: nobody reads or writes the file while it is being written.
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    const std::uint8_t* next = contents.data();
+    std::size_t left = contents.size();
+    while (left > 0) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(left, std::numeric_limits<DWORD>::max()));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), next, chunk, &written, nullptr))
+            return false;
+        // A short count is no error by itself, and the last-error value may still hold
+        // an old code (CreateFileW's 183 for a file that existed): write the rest, so a
+        // full disk answers with its own code.
+        if (written == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        next += written;
+        left -= written;
+    }
+    if (!FlushFileBuffers(file.get()))
+        return false;
+    // The close can be the first to report a lost write (network drives).
+    return CloseHandle(file.release()) != FALSE;
+}
+
+bool CommitStagedFile(const WideString& staged, const WideString& target, WhenInUse inUse,
+                      CommitJournal& journal) {
+    const DWORD openError = WriteOpenError(target);
+    if (openError == ERROR_SUCCESS) {
+        if (!Rename(target, BackupPathOf(target), true, journal))
+            return false;
+    } else if (openError != ERROR_FILE_NOT_FOUND) {
+        if (inUse == WhenInUse::kFail) {
+            SetLastError(openError);
+            return false;
+        }
+        if (!MoveAside(target, openError, journal))
+            return false;
+    }
+    return Rename(staged, target, false, journal);
+}
+
+bool UndoRenames(const CommitJournal& journal) {
+    bool all = true;
+    for (auto step = journal.rbegin(); step != journal.rend(); ++step) {
+        const bool undone = Persistently([&] {
+            return MoveFileExW(step->to.c_str(), step->from.c_str(), MOVEFILE_REPLACE_EXISTING) !=
+                   FALSE;
+        });
+        if (!undone) {
+            LogLine(L"Herstellen van %s mislukt (%lu)", step->from.c_str(), GetLastError());
+            all = false;
+        }
+    }
+    return all;
+}
+
+void DiscardBackups(const CommitJournal& journal) {
+    for (const CommitRename& step : journal) {
+        if (step.backup)
+            RemoveWritePhaseFile(step.to);
+    }
+}
+
+bool RemoveWritePhaseFile(const WideString& path) {
+    return Persistently([&] {
+        return DeleteFileW(path.c_str()) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND;
+    });
+}
+
+void RecoverInterruptedWrite(const WideString& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    std::vector<WideString> leftovers;
+    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end;
+         it.increment(error)) {
+        const WideString name = it->path().filename().wstring();
+        if (IsWritePhaseLeftover(name))
+            leftovers.push_back(PathJoin(folder, name));
+    }
+    const WideString backup = Widened(kBackupSuffix);
+    for (const WideString& path : leftovers) {
+        const bool isBackup = EqualsAsciiNoCase(path.substr(path.size() - backup.size()), backup);
+        const WideString original = path.substr(0, path.size() - backup.size());
+        if (isBackup && !Exists(original) &&
+            MoveFileExW(path.c_str(), original.c_str(), 0) != FALSE) {
+            continue;
+        }
+        RemoveWritePhaseFile(path);
+    }
 }

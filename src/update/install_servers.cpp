@@ -14,8 +14,9 @@ namespace {
 // "/": the run appends "/update/..." directly.
 constexpr const wchar_t* kUpdateServerList[] = {TOLBEX_UPDATE_SERVER_1, TOLBEX_UPDATE_SERVER_2};
 
-// Success needs both: this run wrote something, and the launcher is there afterwards.
-// A launcher left by an earlier install does not make a run that wrote nothing count.
+// Success needs both: this run committed every file of its release (filesChanged is set
+// only then; a run that failed anywhere changed nothing), and the launcher is there
+// afterwards. A launcher left by an earlier install does not make a failed run count.
 bool ServerDelivered(const WideString& server) {
     const UpdateResult result = RunUpdate(server, InstallDir, true, true);
     // PathExists counts a failing status query as absent: the next server is tried.

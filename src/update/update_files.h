@@ -18,3 +18,56 @@ inline bool IsAllowedUpdateFile(const std::string& name) {
         std::begin(kAllowedUpdateFiles), std::end(kAllowedUpdateFiles),
         [&](const char* allowed) { return EqualsAsciiNoCase(name, std::string(allowed)); });
 }
+
+// The names a write phase makes beside the installed ones. None of them can be mistaken
+// for an installed file: each ends in a suffix that no allowed name has.
+//   <name>.tijdelijk   a verified file's new contents, flushed to disk, waiting to take
+//                      <name> by rename; never read as an installed file.
+//   <name>.vorig       the previous contents of <name> while the other files of the same
+//                      update are put in place; deleted once all are, renamed back if
+//                      any fails.
+//   <name>.oud         the previous contents of a file that was in use (kept afterwards).
+//   <name>.new         the running program's own file, which it cannot replace.
+// <name> is an allowed name, or such a name followed by ".oud" or ".new" (so
+// "tolbex_core.dll.oud.vorig" keeps an older aside file while a newer one takes its
+// place).
+inline constexpr char kStagedSuffix[] = ".tijdelijk";
+inline constexpr char kBackupSuffix[] = ".vorig";
+inline constexpr char kAsideSuffix[] = ".oud";
+inline constexpr char kOwnFileSuffix[] = ".new";
+
+namespace update_files_detail {
+// Whether text ends in suffix, ASCII letters in any case; on a match the text before it
+// is left in stem.
+template <typename Text>
+bool CutSuffix(const Text& text, const char* suffix, Text& stem) {
+    const Text tail(suffix, suffix + std::char_traits<char>::length(suffix));
+    if (text.size() <= tail.size() ||
+        !EqualsAsciiNoCase(text.substr(text.size() - tail.size()), tail)) {
+        return false;
+    }
+    stem = text.substr(0, text.size() - tail.size());
+    return true;
+}
+}  // namespace update_files_detail
+
+// True for a name that only a write phase of this installer makes and that no install
+// needs: "tolbex.ini.tijdelijk", "TOLBEX_CORE.DLL.oud.vorig", "tolbex_launcher.exe.new.tijdelijk".
+// False for installed names ("tolbex.ini", "tolbex_core.dll.oud") and for anything
+// else ("foto.jpg.tijdelijk"). A folder left by a killed installation holds only these
+// besides the marker, so it is still the installer's own.
+inline bool IsWritePhaseLeftover(const WideString& name) {
+    using update_files_detail::CutSuffix;
+    WideString stem;
+    if (!CutSuffix(name, kStagedSuffix, stem) && !CutSuffix(name, kBackupSuffix, stem))
+        return false;
+    if (!CutSuffix(stem, kAsideSuffix, stem))
+        CutSuffix(stem, kOwnFileSuffix, stem);
+    std::string narrow;
+    for (wchar_t c : stem) {
+        if (c <= 0 || c >= 0x80)
+            return false;
+        narrow.push_back(static_cast<char>(c));
+    }
+    return IsAllowedUpdateFile(narrow);
+}

@@ -14,6 +14,7 @@
 #include "crypto/sha256.h"
 #include "crypto/hex.h"
 #include "log/log.h"
+#include "location/canonical_path.h"
 #include "log/log_format.h"
 #include "net/http_get.h"
 #include "update/file_replace.h"
@@ -42,7 +43,6 @@ constexpr std::size_t kStatusUnits = 2048;
 
 constexpr wchar_t kGeneralFailure[] = L"Bijwerken mislukt, we gaan verder met de huidige versie.";
 constexpr wchar_t kWriteFailure[] = L"Bijwerken mislukt: geen schrijfrechten in deze map.";
-constexpr wchar_t kOwnFileSuffix[] = L".new";
 
 // A downloaded and verified file waiting for the write phase: its name exactly as the
 // manifest spells it, and the body moved in from the download.
@@ -61,18 +61,24 @@ WideString ModulePath(DWORD units) {
     return path;
 }
 
-// The last component of the program's own path. The 260-unit buffer holds every
-// ordinary path; a longer one (a deep \\?\ folder) is read again into a buffer of the
-// longest Windows path, so the name is never a cut-off stem such as "tolbex_laun".
-WideString OwnFileName() {
+// The program's own path. The 260-unit buffer holds every ordinary path; a longer one
+// (a deep \\?\ folder) is read again into a buffer of the longest Windows path, so the
+// path is never cut off.
+WideString OwnPath() {
     WideString path = ModulePath(kModulePathUnits);
     if (path.empty())
         path = ModulePath(kLongestPathUnits);
-    return PathLastComponent(path);
+    return path;
 }
 
-bool IsOwnFile(const std::string& name, const WideString& ownFileName) {
-    return EqualsAsciiNoCase(WidenBytes(name), ownFileName);
+// Whether target is the running program itself: the same file whatever the spelling
+// (weakly canonical forms, ASCII case-insensitive). A copy named tolbex_launcher.exe in
+// a downloads folder is not the launcher in the install folder. Either form failing
+// means "not the same", never "equal because both are empty".
+bool IsOwnFile(const WideString& target, const WideString& ownCanonical) {
+    const WideString canonical = WeaklyCanonicalPath(target);
+    return !canonical.empty() && !ownCanonical.empty() &&
+           EqualsAsciiNoCase(canonical, ownCanonical);
 }
 
 std::string ManifestText(const ByteBuffer& body) {
@@ -148,7 +154,7 @@ bool FetchAndCheck(const WideString& baseUrl, const std::string& manifest, const
 }
 
 // Every listed file, in manifest order, or false at the first refusal (nothing written).
-bool StageAll(const WideString& baseUrl, const std::string& manifest,
+bool FetchAll(const WideString& baseUrl, const std::string& manifest,
               std::vector<StagedFile>& staged) {
     for (const std::string& name : ScanStringArray(manifest, kFilesKey)) {
         if (!FetchAndCheck(baseUrl, manifest, name, staged))
@@ -157,31 +163,87 @@ bool StageAll(const WideString& baseUrl, const std::string& manifest,
     return true;
 }
 
-// Writes the staged files, the program's own file last and as "<own name>.new" beside
-// the others, since a running program cannot replace itself. Stops at the first write
-// that fails; what was written before it stays.
-bool WriteAll(const WideString& folder, std::vector<StagedFile>& staged,
-              const WideString& ownFileName, UpdateResult& result) {
-    std::stable_partition(staged.begin(), staged.end(), [&](const StagedFile& file) {
-        return !IsOwnFile(file.name, ownFileName);
-    });
+// A staged file's place in the write phase: where it goes, where it waits, and whether
+// it is the running program's own file (written beside it as "<own name>.new").
+struct PlannedWrite {
+    const StagedFile* file;
+    WideString target;
+    WideString staged;
+    bool own;
+};
+
+// Manifest order, except that the program's own file comes last.
+std::vector<PlannedWrite> PlanWrites(const WideString& folder,
+                                     const std::vector<StagedFile>& staged,
+                                     const WideString& ownPath) {
+    const WideString ownCanonical = WeaklyCanonicalPath(ownPath);
+    std::vector<PlannedWrite> plan;
     for (const StagedFile& file : staged) {
-        const bool own = IsOwnFile(file.name, ownFileName);
-        const WideString target = own ? PathJoin(folder, ownFileName + kOwnFileSuffix)
-                                      : PathJoin(folder, WidenBytes(file.name));
-        const bool written =
-            own ? WriteWholeFile(target, file.bytes) : ReplaceFileInUse(target, file.bytes);
-        if (!written) {
-            const DWORD error = GetLastError();
-            LogLine(L"Schrijven van %s mislukt (%lu)", target.c_str(), error);
-            return false;
-        }
-        LogLine(L"Bijgewerkt: %s (%zu bytes)", PathLastComponent(target).c_str(),
-                file.bytes.size());
-        result.filesChanged = true;
-        if (own)
-            result.selfUpdateStaged = true;
+        const WideString target = PathJoin(folder, WidenBytes(file.name));
+        const bool own = IsOwnFile(target, ownCanonical);
+        const WideString written =
+            own ? PathJoin(folder, PathLastComponent(ownPath) + WidenBytes(kOwnFileSuffix))
+                : target;
+        plan.push_back(PlannedWrite{&file, written, StagedPathOf(written), own});
     }
+    std::stable_partition(plan.begin(), plan.end(),
+                          [](const PlannedWrite& write) { return !write.own; });
+    return plan;
+}
+
+void RemoveStagedFiles(const std::vector<PlannedWrite>& plan) {
+    for (const PlannedWrite& write : plan) RemoveWritePhaseFile(write.staged);
+}
+
+// Logs the failed write with the code of the call that failed; false for the caller.
+bool WriteFailed(const WideString& target, DWORD error) {
+    LogLine(L"Schrijven van %s mislukt (%lu)", target.c_str(), error);
+    return false;
+}
+
+// Stage: every file whole under its staged name, flushed, before any target is touched.
+// A failure removes the staged files again, so the folder is as it was.
+bool StageAll(const std::vector<PlannedWrite>& plan) {
+    for (const PlannedWrite& write : plan) {
+        if (!WriteDurableFile(write.staged, write.file->bytes)) {
+            const DWORD error = GetLastError();
+            RemoveStagedFiles(plan);
+            return WriteFailed(write.target, error);
+        }
+    }
+    return true;
+}
+
+// Commit: each staged file takes its target's name. A failure puts every old file back
+// under its name, then removes the staged files, so the folder is again as it was.
+bool CommitAll(const std::vector<PlannedWrite>& plan) {
+    CommitJournal journal;
+    for (const PlannedWrite& write : plan) {
+        const WhenInUse inUse = write.own ? WhenInUse::kFail : WhenInUse::kMoveAside;
+        if (!CommitStagedFile(write.staged, write.target, inUse, journal)) {
+            const DWORD error = GetLastError();
+            UndoRenames(journal);
+            RemoveStagedFiles(plan);
+            return WriteFailed(write.target, error);
+        }
+        LogLine(L"Bijgewerkt: %s (%zu bytes)", PathLastComponent(write.target).c_str(),
+                write.file->bytes.size());
+    }
+    DiscardBackups(journal);
+    return true;
+}
+
+// Writes the verified files all or nothing: the folder ends with every file new, or
+// exactly as it was. Leftovers of an interrupted earlier run are tidied first.
+bool WriteAll(const WideString& folder, const std::vector<StagedFile>& staged,
+              const WideString& ownPath, UpdateResult& result) {
+    RecoverInterruptedWrite(folder);
+    const std::vector<PlannedWrite> plan = PlanWrites(folder, staged, ownPath);
+    if (!StageAll(plan) || !CommitAll(plan))
+        return false;
+    result.filesChanged = !plan.empty();
+    result.selfUpdateStaged =
+        std::any_of(plan.begin(), plan.end(), [](const PlannedWrite& write) { return write.own; });
     return true;
 }
 
@@ -225,11 +287,11 @@ UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool
     }
 
     std::vector<StagedFile> staged;
-    if (!SignatureAccepted(baseUrl, manifest) || !StageAll(baseUrl, manifest, staged)) {
+    if (!SignatureAccepted(baseUrl, manifest) || !FetchAll(baseUrl, manifest, staged)) {
         result.statusText = kGeneralFailure;
         return result;
     }
-    if (!WriteAll(folder, staged, OwnFileName(), result)) {
+    if (!WriteAll(folder, staged, OwnPath(), result)) {
         result.statusText = kWriteFailure;
         return result;
     }

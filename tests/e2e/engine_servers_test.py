@@ -25,7 +25,7 @@ CASES = {
     "BothFailingLogsBothInOrder": None,
     "SecondServerDeliversAfterFirstUnreachable": "full300",
     "ReleaseWithoutLauncherCountsAsFailed": "no_launcher",
-    "LauncherWrittenThenLaterFileFailsStillSucceeds": "launcher_ini",
+    "LauncherWrittenThenLaterFileFailsIsAFailedServer": "launcher_ini",
 }
 
 

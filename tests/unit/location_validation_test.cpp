@@ -135,9 +135,26 @@ const ValidationCase kCases[] = {
          return (p.scratch / "Tolbex").wstring();
      },
      nullptr, Leaves::kUnchanged},
-    {"RefusesFolderHoldingOnlyTheMarker",
+    // A first installation that failed leaves the marker; one that was killed while it
+    // wrote may leave its staged files too. The folder is still the installer's own.
+    {"AcceptsItsOwnFolderHoldingOnlyTheMarker",
      [](const Places& p) {
          Write(p.scratch / "Tolbex" / "tolbex_map.txt", kMarker);
+         return (p.scratch / "Tolbex").wstring();
+     },
+     nullptr, Leaves::kMarkerOnly},
+    {"AcceptsItsOwnFolderHoldingTheMarkerAndStagedFiles",
+     [](const Places& p) {
+         Write(p.scratch / "Tolbex" / "tolbex_map.txt", kMarker);
+         Write(p.scratch / "Tolbex" / "tolbex_core.dll.tijdelijk", "half written");
+         Write(p.scratch / "Tolbex" / "TOLBEX.INI.vorig", "kept");
+         return (p.scratch / "Tolbex").wstring();
+     },
+     nullptr, Leaves::kUnchanged},
+    {"RefusesTheMarkerBesideAForeignEntry",
+     [](const Places& p) {
+         Write(p.scratch / "Tolbex" / "tolbex_map.txt", kMarker);
+         Write(p.scratch / "Tolbex" / "foto.jpg.tijdelijk", "the user's");
          return (p.scratch / "Tolbex").wstring();
      },
      FolderNotEmptyMessage, Leaves::kUnchanged},
@@ -161,7 +178,7 @@ const ValidationCase kCases[] = {
     // removal, but "leeg \tolbex_map.txt" names a folder "leeg " that cannot exist. So the
     // folder is an existing empty folder in which the marker cannot be created, whatever
     // the rights of the user (these tests run as root, where rights stop nothing).
-    {"CannotWriteInExistingEmptyFolderAndRemovesIt",
+    {"CannotWriteInExistingEmptyFolderAndKeepsIt",
      [](const Places& p) {
          fs::create_directories(p.scratch / "leeg");
          const std::wstring folder = (p.scratch / "leeg").wstring() + L" ";
@@ -170,6 +187,14 @@ const ValidationCase kCases[] = {
          EXPECT_FALSE(std::ofstream(fs::path(folder) / "probe.txt")) << "cause not in effect";
          EXPECT_TRUE(std::ofstream(p.scratch / "leeg" / "probe.txt")) << "folder not writable";
          fs::remove(p.scratch / "leeg" / "probe.txt");
+         return folder;
+     },
+     CannotWriteMessage, Leaves::kUnchanged},
+    // The same cause in a folder that this call creates: that folder goes again.
+    {"CannotWriteInANewFolderAndRemovesIt",
+     [](const Places& p) {
+         const std::wstring folder = (p.scratch / "nieuw").wstring() + L" ";
+         EXPECT_FALSE(PathExists(folder));
          return folder;
      },
      CannotWriteMessage, Leaves::kNothingAtPath},

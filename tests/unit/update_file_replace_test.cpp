@@ -1,6 +1,6 @@
-// WriteWholeFile and ReplaceFileInUse under Wine, against files really held open by a
-// second handle: with read and delete sharing (cannot be written, can be renamed) and
-// with no sharing at all (neither).
+// The write phase's file operations under Wine, against files really held open by a
+// second handle: with read and delete sharing (cannot be written, can be renamed, as a
+// loaded DLL) and with no sharing at all (neither).
 #include "update/file_replace.h"
 
 #include <windows.h>
@@ -12,7 +12,9 @@ namespace {
 
 using update_test::Bytes;
 using update_test::ReadAll;
+using update_test::TreeSnapshot;
 using update_test::WriteAll;
+using LogLines = std::vector<std::wstring>;
 
 // A second handle on an existing file, read access, with the given sharing.
 FileHandle HoldOpen(const WideString& path, DWORD share) {
@@ -21,90 +23,133 @@ FileHandle HoldOpen(const WideString& path, DWORD share) {
 }
 
 constexpr DWORD kReadDeleteSharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
+const std::wstring kCoreInUse =
+    L"tolbex_core.dll was in gebruik (32): opzij gezet als tolbex_core.dll.oud";
 
-class FileReplaceTest : public update_test::EngineTest {};
+class FileReplaceTest : public update_test::EngineTest {
+  protected:
+    // Stages contents for name and commits it; the result of the commit.
+    bool StageAndCommit(const char* name, const std::string& contents, CommitJournal& journal,
+                        WhenInUse inUse = WhenInUse::kMoveAside) {
+        const WideString target = Path(name);
+        EXPECT_TRUE(WriteDurableFile(StagedPathOf(target), Bytes(contents)));
+        return CommitStagedFile(StagedPathOf(target), target, inUse, journal);
+    }
+    bool Exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
+};
 
-TEST_F(FileReplaceTest, CreatesNewFileAndEmptyFileWithoutAsideOrLine) {
-    ASSERT_TRUE(ReplaceFileInUse(Path("tolbex.ini"), Bytes("nieuw")));
-    ASSERT_TRUE(WriteWholeFile(Path("leeg.dll"), ByteBuffer{}));
-    EXPECT_EQ(ReadAll(dir_ / "tolbex.ini"), "nieuw");
-    EXPECT_TRUE(std::filesystem::exists(dir_ / "leeg.dll"));
-    EXPECT_EQ(ReadAll(dir_ / "leeg.dll"), "");
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "tolbex.ini.oud"));
-    EXPECT_TRUE(Lines().empty());
-}
-
-TEST_F(FileReplaceTest, WriteWholeFileTruncatesAnOlderLongerFile) {
+TEST_F(FileReplaceTest, DurableWriteCreatesOrTruncates) {
     WriteAll(dir_ / "tolbex.ini", std::string(1000, 'o'));
-    ASSERT_TRUE(WriteWholeFile(Path("tolbex.ini"), Bytes("kort")));
+    ASSERT_TRUE(WriteDurableFile(Path("tolbex.ini"), Bytes("kort")));
+    ASSERT_TRUE(WriteDurableFile(Path("leeg.dll"), ByteBuffer{}));
     EXPECT_EQ(ReadAll(dir_ / "tolbex.ini"), "kort");
+    EXPECT_TRUE(Exists("leeg.dll"));
+    EXPECT_EQ(ReadAll(dir_ / "leeg.dll"), "");
 }
 
-TEST_F(FileReplaceTest, MovesFileInUseAsideAndWritesTheNewOne) {
-    WriteAll(dir_ / "tolbex_core.dll", "oud");
-    FileHandle reader = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
-    ASSERT_TRUE(reader);
-    // The cause: the held file cannot be opened for writing (sharing violation, 32).
-    ASSERT_FALSE(WriteWholeFile(Path("tolbex_core.dll"), Bytes("x")));
-    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+// A new file, a free file and a file in use with an older aside beside it: every old
+// content stays on disk until the commit is complete, and the backups go only then.
+TEST_F(FileReplaceTest, CommitKeepsEveryOldFileUntilTheBackupsAreDiscarded) {
+    WriteAll(dir_ / "tolbex.ini", "oud ini");
+    WriteAll(dir_ / "tolbex_core.dll", "oud core");
+    WriteAll(dir_ / "tolbex_core.dll.oud", "ouder core");
+    FileHandle loaded = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
+    ASSERT_TRUE(loaded);
 
-    ASSERT_TRUE(ReplaceFileInUse(Path("tolbex_core.dll"), Bytes("nieuw")));
-    EXPECT_EQ(ReadAll(dir_ / "tolbex_core.dll"), "nieuw");
-    EXPECT_EQ(ReadAll(dir_ / "tolbex_core.dll.oud"), "oud");
-    EXPECT_EQ(Lines(),
-              (std::vector<std::wstring>{
-                  L"tolbex_core.dll was in gebruik (32): opzij gezet als tolbex_core.dll.oud"}));
+    CommitJournal journal;
+    ASSERT_TRUE(StageAndCommit("tolbex_launcher.exe", "nieuw launcher", journal));
+    ASSERT_TRUE(StageAndCommit("tolbex.ini", "nieuw ini", journal));
+    ASSERT_TRUE(StageAndCommit("tolbex_core.dll", "nieuw core", journal));
+    EXPECT_EQ(ReadAll(dir_ / "tolbex.ini.vorig"), "oud ini");
+    EXPECT_EQ(ReadAll(dir_ / "tolbex_core.dll.oud.vorig"), "ouder core");
+
+    DiscardBackups(journal);
+    loaded.reset();
+    EXPECT_EQ(TreeSnapshot(dir_),
+              "tolbex.ini\nnieuw ini\n"
+              "tolbex_core.dll\nnieuw core\n"
+              "tolbex_core.dll.oud\noud core\n"
+              "tolbex_launcher.exe\nnieuw launcher\n");
+    EXPECT_EQ(Lines(), LogLines{kCoreInUse});
 }
 
-TEST_F(FileReplaceTest, SecondUpdateOfFileInUseReplacesTheOlderAside) {
-    WriteAll(dir_ / "tolbex_core.dll", "eerste");
-    FileHandle first = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
-    ASSERT_TRUE(ReplaceFileInUse(Path("tolbex_core.dll"), Bytes("tweede")));
-    // The program that held the first version has ended; the new one is in use now.
-    first.reset();
-    FileHandle second = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
-    ASSERT_TRUE(second);
-    ASSERT_TRUE(ReplaceFileInUse(Path("tolbex_core.dll"), Bytes("derde")));
+// The third file is held with no sharing: it can be neither opened nor moved aside. The
+// commit fails with the open's code, and undoing the journal restores the folder byte
+// for byte, the older aside included; only the staged files are left to remove.
+TEST_F(FileReplaceTest, FailedCommitIsUndoneByteForByte) {
+    WriteAll(dir_ / "tolbex.ini", "oud ini");
+    WriteAll(dir_ / "tolbex_core.dll", "oud core");
+    WriteAll(dir_ / "tolbex_core.dll.oud", "ouder core");
+    WriteAll(dir_ / "Vonkel.dll", "oud vonkel");
+    const std::string before = TreeSnapshot(dir_);
+    FileHandle loaded = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
+    FileHandle locked = HoldOpen(Path("Vonkel.dll"), 0);
+    ASSERT_TRUE(loaded && locked);
 
-    EXPECT_EQ(ReadAll(dir_ / "tolbex_core.dll"), "derde");
-    EXPECT_EQ(ReadAll(dir_ / "tolbex_core.dll.oud"), "tweede");
-    const std::wstring line =
-        L"tolbex_core.dll was in gebruik (32): opzij gezet als tolbex_core.dll.oud";
-    EXPECT_EQ(Lines(), (std::vector<std::wstring>{line, line}));
-}
-
-TEST_F(FileReplaceTest, FileHeldWithoutSharingStaysAsItWasWithFirstError) {
-    WriteAll(dir_ / "tolbex.ini", "oud");
-    FileHandle locker = HoldOpen(Path("tolbex.ini"), 0);
-    ASSERT_TRUE(locker);
-    ASSERT_FALSE(ReplaceFileInUse(Path("tolbex.ini"), Bytes("nieuw")));
+    CommitJournal journal;
+    ASSERT_TRUE(StageAndCommit("tolbex.ini", "nieuw ini", journal));
+    ASSERT_TRUE(StageAndCommit("tolbex_core.dll", "nieuw core", journal));
+    ASSERT_FALSE(StageAndCommit("Vonkel.dll", "nieuw vonkel", journal));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    locker.reset();
-    EXPECT_EQ(ReadAll(dir_ / "tolbex.ini"), "oud");
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "tolbex.ini.oud"));
-    EXPECT_TRUE(Lines().empty());
+
+    EXPECT_TRUE(UndoRenames(journal));
+    for (const char* name : {"tolbex.ini", "tolbex_core.dll", "Vonkel.dll"}) {
+        EXPECT_TRUE(RemoveWritePhaseFile(StagedPathOf(Path(name))));
+    }
+    loaded.reset();
+    locked.reset();
+    EXPECT_EQ(TreeSnapshot(dir_), before);
+    EXPECT_EQ(Lines(), LogLines{kCoreInUse});
 }
 
-// The move fails for a reason of its own (the aside name is a folder with a file in it,
-// which neither DeleteFileW nor MOVEFILE_REPLACE_EXISTING removes): the caller must
-// still see why the write failed, not why the move did.
-TEST_F(FileReplaceTest, FailedMoveRestoresTheErrorOfTheFirstWrite) {
+// The program's own ".new" file is never moved aside; and when the aside name is taken
+// by a folder, the move fails for a reason of its own but the caller still learns why
+// the file had to move (32), not why the move failed. Nothing changes either way.
+TEST_F(FileReplaceTest, TargetThatCannotMoveFailsWithTheOpenError) {
+    WriteAll(dir_ / "tolbex_launcher.exe.new", "oud");
     WriteAll(dir_ / "tolbex_core.dll", "oud");
     std::filesystem::create_directory(dir_ / "tolbex_core.dll.oud");
     WriteAll(dir_ / "tolbex_core.dll.oud" / "blok", "x");
-    FileHandle reader = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
-    ASSERT_TRUE(reader);
-    ASSERT_FALSE(MoveFileExW(Path("tolbex_core.dll").c_str(), Path("tolbex_core.dll.oud").c_str(),
-                             MOVEFILE_REPLACE_EXISTING));
-    const DWORD moveError = GetLastError();
-    ASSERT_NE(moveError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    const std::string before = TreeSnapshot(dir_);
+    FileHandle own = HoldOpen(Path("tolbex_launcher.exe.new"), kReadDeleteSharing);
+    FileHandle loaded = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
+    ASSERT_TRUE(own && loaded);
 
-    ASSERT_FALSE(ReplaceFileInUse(Path("tolbex_core.dll"), Bytes("nieuw")));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    reader.reset();
-    EXPECT_EQ(ReadAll(dir_ / "tolbex_core.dll"), "oud");
-    EXPECT_EQ(ReadAll(dir_ / "tolbex_core.dll.oud" / "blok"), "x");
+    const struct {
+        const char* name;
+        WhenInUse inUse;
+    } cases[] = {{"tolbex_launcher.exe.new", WhenInUse::kFail},
+                 {"tolbex_core.dll", WhenInUse::kMoveAside}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CommitJournal journal;
+        ASSERT_FALSE(StageAndCommit(c.name, "nieuw", journal, c.inUse));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        EXPECT_TRUE(UndoRenames(journal));
+        EXPECT_TRUE(RemoveWritePhaseFile(StagedPathOf(Path(c.name))));
+    }
+    own.reset();
+    loaded.reset();
+    EXPECT_EQ(TreeSnapshot(dir_), before);
     EXPECT_TRUE(Lines().empty());
+}
+
+// What a killed write phase leaves: a backup whose file is missing (killed between the
+// two renames) comes back; other backups and staged files go; foreign names stay.
+TEST_F(FileReplaceTest, RecoveryPutsBackWhatAKillTookAndTidiesTheRest) {
+    WriteAll(dir_ / "tolbex.ini.vorig", "oud ini");
+    WriteAll(dir_ / "tolbex_core.dll", "nieuw core");
+    WriteAll(dir_ / "tolbex_core.dll.vorig", "oud core");
+    WriteAll(dir_ / "tolbex_core.dll.oud.vorig", "ouder core");
+    WriteAll(dir_ / "tolbex_core.dll.oud", "oud aside");
+    WriteAll(dir_ / "Vonkel.dll.tijdelijk", "half");
+    WriteAll(dir_ / "foto.jpg.tijdelijk", "van de speler");
+    RecoverInterruptedWrite(dir_.wstring());
+    EXPECT_EQ(TreeSnapshot(dir_),
+              "foto.jpg.tijdelijk\nvan de speler\n"
+              "tolbex.ini\noud ini\n"
+              "tolbex_core.dll\nnieuw core\n"
+              "tolbex_core.dll.oud\noud aside\n");
 }
 
 }  // namespace

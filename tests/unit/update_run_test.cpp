@@ -275,46 +275,60 @@ TEST_F(RunUpdateTest, SameVersionUpdatesOnlyWhenALocalFileDiffers) {
 }
 
 // The third of five files is held open by another handle without any sharing, so it can
-// be neither written nor moved aside (sharing violation, 32, in the line).
-TEST_F(RunUpdateTest, WriteFailureOnTheThirdFileKeepsTheFirstTwo) {
+// be neither replaced nor moved aside (sharing violation, 32, in the line). The two files
+// committed before it go back: the folder is byte for byte as before, and the run
+// changed nothing.
+TEST_F(RunUpdateTest, WriteFailureOnTheThirdFileUndoesTheWholeUpdate) {
     SeedOldInstall();
+    const std::string before = TreeSnapshot(dir_);
     FileHandle holder = HoldWithoutSharing(Path("tolbex_telemetry.dll"));
     ASSERT_TRUE(holder);
     const UpdateResult result = RunUpdate(NginxBase("full300"), dir_.wstring(), true, false);
     holder.reset();
 
-    EXPECT_TRUE(result.filesChanged);
+    EXPECT_FALSE(result.filesChanged);
     EXPECT_EQ(result.statusText, kWriteFailure);
     EXPECT_EQ(Lines(),
               (LogLines{kFound300, kSignatureOk, Written("full300", "tolbex_launcher.exe"),
                         Written("full300", "tolbex_core.dll"),
                         L"Schrijven van " + PathJoin(dir_.wstring(), L"tolbex_telemetry.dll") +
                             L" mislukt (32)"}));
-    ExpectReleaseInstalled("full300", {"tolbex_launcher.exe", "tolbex_core.dll"});
-    for (const char* name : {"tolbex_telemetry.dll", "tolbex.ini", "Vonkel.dll"}) {
-        EXPECT_EQ(ReadAll(dir_ / name), std::string("oud ") + name);
-        EXPECT_FALSE(std::filesystem::exists(dir_ / (std::string(name) + ".oud")));
-    }
+    EXPECT_EQ(TreeSnapshot(dir_), before);
 }
 
-// Run from a copy of this program named tolbex_launcher.exe in another folder: the
-// launcher of the release goes last and beside the plain name, as tolbex_launcher.exe.new.
-TEST_F(RunUpdateTest, SelfUpdateWritesOwnFileLastAsNew) {
+// The running program's own file is recognised by its path, not its name. Run from a copy
+// of this program named tolbex_launcher.exe in a downloads folder: into another folder the
+// release's launcher is written under its own name; into the copy's own folder it goes
+// last and beside the running file, as tolbex_launcher.exe.new.
+TEST_F(RunUpdateTest, SelfUpdateOnlyWhenTheTargetIsTheRunningProgram) {
     wchar_t own[MAX_PATH];
     ASSERT_GT(GetModuleFileNameW(nullptr, own, MAX_PATH), 0u);
     ASSERT_EQ(PathLastComponent(own), L"tolbex_launcher.exe") << "run from a copy";
-    ASSERT_NE(PathParent(own), dir_.wstring());
-
-    const UpdateResult result = RunUpdate(NginxBase("launcher_ini"), dir_.wstring(), true, true);
-    EXPECT_TRUE(result.filesChanged);
-    EXPECT_TRUE(result.selfUpdateStaged);
-    EXPECT_EQ(result.statusText, L"Tolbex is bijgewerkt naar versie 3.0.0.");
+    const std::filesystem::path downloads = PathParent(own);
+    ASSERT_NE(downloads, dir_);
     const std::string launcher = ReleaseFile("launcher_ini", "tolbex_launcher.exe");
+
+    const UpdateResult elsewhere = RunUpdate(NginxBase("launcher_ini"), dir_.wstring(), true, true);
+    EXPECT_TRUE(elsewhere.filesChanged);
+    EXPECT_FALSE(elsewhere.selfUpdateStaged);
+    EXPECT_EQ(ReadAll(dir_ / "tolbex_launcher.exe"), launcher);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "tolbex_launcher.exe.new"));
+    EXPECT_EQ(Lines(),
+              (LogLines{kFound300, kSignatureOk, Written("launcher_ini", "tolbex_launcher.exe"),
+                        Written("launcher_ini", "tolbex.ini")}));
+
+    Reset();
+    const std::string running = ReadAll(own);
+    const UpdateResult inOwnFolder =
+        RunUpdate(NginxBase("launcher_ini"), downloads.wstring(), true, true);
+    EXPECT_TRUE(inOwnFolder.filesChanged);
+    EXPECT_TRUE(inOwnFolder.selfUpdateStaged);
+    EXPECT_EQ(inOwnFolder.statusText, L"Tolbex is bijgewerkt naar versie 3.0.0.");
     EXPECT_EQ(Lines(), (LogLines{kFound300, kSignatureOk, Written("launcher_ini", "tolbex.ini"),
                                  L"Bijgewerkt: tolbex_launcher.exe.new (" +
                                      std::to_wstring(launcher.size()) + L" bytes)"}));
-    EXPECT_EQ(ReadAll(dir_ / "tolbex_launcher.exe.new"), launcher);
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "tolbex_launcher.exe"));
+    EXPECT_EQ(ReadAll(downloads / "tolbex_launcher.exe.new"), launcher);
+    EXPECT_EQ(ReadAll(own), running);
 }
 
 // InstallFromServers against the deployment's own addresses: nothing listens on the
@@ -363,19 +377,22 @@ TEST_F(InstallServers, ReleaseWithoutLauncherCountsAsFailed) {
     EXPECT_EQ(ReadAll(dir_ / "tolbex.ini"), ReleaseFile("no_launcher", "tolbex.ini"));
 }
 
-// The launcher arrives, then tolbex.ini cannot be written: still an installation.
-TEST_F(InstallServers, LauncherWrittenThenLaterFileFailsStillSucceeds) {
+// The launcher arrives, then tolbex.ini cannot be written: the update is undone, so no
+// launcher is left behind, and the server counts as failed.
+TEST_F(InstallServers, LauncherWrittenThenLaterFileFailsIsAFailedServer) {
     ASSERT_EQ(served_, "launcher_ini");
     WriteAll(dir_ / "tolbex.ini", "oud");
+    const std::string before = TreeSnapshot(dir_);
     FileHandle holder = HoldWithoutSharing(Path("tolbex.ini"));
     ASSERT_TRUE(holder);
-    EXPECT_TRUE(InstallFromServers());
+    EXPECT_FALSE(InstallFromServers());
     holder.reset();
     EXPECT_EQ(Lines(),
               (LogLines{Unreachable(TOLBEX_UPDATE_SERVER_1), Failed(TOLBEX_UPDATE_SERVER_1),
                         kFound300, kSignatureOk, Written("launcher_ini", "tolbex_launcher.exe"),
-                        L"Schrijven van " + Path("tolbex.ini") + L" mislukt (32)"}));
-    EXPECT_EQ(ReadAll(dir_ / "tolbex.ini"), "oud");
+                        L"Schrijven van " + Path("tolbex.ini") + L" mislukt (32)",
+                        Failed(TOLBEX_UPDATE_SERVER_2)}));
+    EXPECT_EQ(TreeSnapshot(dir_), before);
 }
 
 }  // namespace
