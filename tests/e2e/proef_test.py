@@ -4,11 +4,12 @@ trusted in the prefix, and http 39706) serving a release made by `tolbex-publish
 release`, and writes FOLDER\\installer.txt: four CR LF lines, one byte per character."""
 import hashlib
 import shutil
+import subprocess
 import tempfile
 import unittest
 from pathlib import Path
 
-from harness import Build, capture_log, log_lines, reg_delete_key, reg_set, win_path
+from harness import WINE_RUN, Build, capture_log, log_lines, reg_delete_key, reg_set, win_path
 from proef_release import demo_files, make_release, publish_tool
 from servers import Nginx, trust_test_ca
 
@@ -129,18 +130,71 @@ class ProefRoad(unittest.TestCase):
         self.assertEqual(tree(self.folder / "Tolbex"),
                          {"tolbex_map.txt": hashlib.sha256(MARKER).hexdigest()})
 
-    def test_report_is_rewritten_from_scratch_on_each_run(self):
+    # A failed first installation leaves the folder holding only its marker: the same
+    # folder is the installer's own and is accepted again, and the report is rewritten.
+    def test_a_failed_run_can_be_retried_in_the_same_folder(self):
         (self.folder / "installer.txt").write_bytes(b"x" * 500 + b"\r\ngelukt=1\r\n")
         code, _ = self.proef(win_path(self.folder))
         self.assertEqual(code, 1)
-        # The failed run left Tolbex holding only its marker, which validation refuses as
-        # a foreign folder; start the second run from a new folder again.
-        shutil.rmtree(self.folder / "Tolbex")
         with Nginx.demo(self.site, build=self.build):
-            code, _ = self.proef(win_path(self.folder))
-        self.assertEqual(code, 0)
+            code, lines = self.proef(win_path(self.folder))
+        self.assertEqual(code, 0, lines)
         self.assertEqual((self.folder / "installer.txt").read_bytes(),
                          report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
+        self.assert_installed(self.folder / "Tolbex")
+
+    # The report's place is taken by a folder: the installation succeeds, but without a
+    # whole report the run counts as failed, and the log says why.
+    def test_a_report_that_cannot_be_written_fails_the_run(self):
+        (self.folder / "installer.txt").mkdir()
+        with Nginx.demo(self.site, build=self.build):
+            code, lines = self.proef(win_path(self.folder))
+        self.assertEqual(code, 1, lines)
+        self.assert_installed(self.folder / "Tolbex")
+        report_path = win_path(self.folder / "installer.txt")
+        self.assertIn(f"[installer] testrapport {report_path} niet geschreven (5)", lines)
+
+    def hold(self, path, sharing):
+        """A second process holding path open with the given sharing, until closed."""
+        holder = subprocess.Popen(
+            [str(WINE_RUN), str(self.build.path("tests/file_holder.exe")), win_path(path),
+             sharing], stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=self.build.env())
+        self.assertEqual(holder.stdout.readline().strip(), b"held")
+        self.addCleanup(lambda: (holder.stdin.close(), holder.wait(30)))
+        return holder
+
+    # An update of an installation whose tolbex_core.dll another program holds: with no
+    # sharing it can be neither replaced nor moved, so each server's update is undone and
+    # the folder stays byte for byte; held as a loaded DLL is, it is moved aside.
+    def test_updating_a_held_file(self):
+        install = self.folder / "Tolbex"
+        install.mkdir()
+        for name in self.files:
+            (install / name).write_bytes(b"old " + name.encode() * 8)
+        before = tree(install)
+        core = install / "tolbex_core.dll"
+        locked = self.hold(core, "none")
+        with Nginx.demo(self.site, build=self.build):
+            code, lines = self.proef(win_path(self.folder))
+        locked.stdin.close()
+        locked.wait(30)
+        self.assertEqual(code, 1, lines)
+        self.assertEqual(tree(install), before)
+        self.assertEqual([line for line in lines if line.startswith("[installer] via ")],
+                         ["[installer] via " + FIRST + " niet gelukt",
+                          "[installer] via " + SECOND + " niet gelukt"])
+        self.assertEqual(lines.count(f"Schrijven van {win_path(core)} mislukt (32)"), 2, lines)
+
+        self.hold(core, "read-delete")
+        with Nginx.demo(self.site, build=self.build):
+            code, lines = self.proef(win_path(self.folder))
+        self.assertEqual(code, 0, lines)
+        self.assertIn("tolbex_core.dll was in gebruik (32): opzij gezet als tolbex_core.dll.oud",
+                      lines)
+        self.assertEqual((install / "tolbex_core.dll.oud").read_bytes(),
+                         b"old " + b"tolbex_core.dll" * 8)
+        for name, data in self.files.items():
+            self.assertEqual((install / name).read_bytes(), data, name)
 
     def test_quoted_folder_with_spaces_is_one_argument(self):
         spaced = self.folder / "Mijn Spellen" / "E T S 2"

@@ -6,7 +6,7 @@ if(WIN32)
     tolbex_e2e(window_folder_test window_folder_test.py TIMEOUT 240)
     tolbex_e2e(window_install_test window_install_test.py TIMEOUT 600)
     set_tests_properties(window_folder_test PROPERTIES
-        RESOURCE_LOCK "default_install;tolbex_window")
+        RESOURCE_LOCK "default_install;tolbex_window;demo_ports")
     set_tests_properties(window_install_test PROPERTIES
         RESOURCE_LOCK "default_install;tolbex_window;demo_ports")
 endif()

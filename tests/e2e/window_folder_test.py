@@ -1,15 +1,21 @@
 """The installer window's folder line and folder dialog, driven with the keyboard under
 Xvfb: the dialog opens in the parent of InstallDir, a pick gets Tolbex joined unless it
 already is a tolbex folder, Cancel leaves the line byte for byte, and a refused folder
-gives the warning box while both buttons stay."""
+gives the warning box while both buttons stay; and a chosen folder whose installation
+failed is accepted again when the player tries once more."""
 import shutil
+import tempfile
 import time
 import unittest
+from pathlib import Path
 
 from harness import Build
+from servers import Nginx
 from window_support import (DIALOG_TITLE, Screen, WindowRun, default_install_dir, inspect,
-                            prepare_prefix, shortcut_paths, tree_digest)
+                            make_release, prepare_prefix, shortcut_paths, tree_digest)
 
+FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw."
+          "\\n\\nTolbex could not be downloaded. Check your internet connection and try again.")
 NOT_EMPTY = ("Deze map is niet leeg. Kies een lege map of een andere schijf.\\n\\n"
              "This folder is not empty. Choose an empty folder or another drive.")
 SUFFIX = r"   \((\d+) GB vrij / free\)$"
@@ -88,6 +94,42 @@ class FolderDialog(unittest.TestCase):
         self.assertEqual(self.run_.wait_exit(60), 0)
         self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
         self.assertFalse(default_install_dir(self.build).exists())
+
+    def install_in_spellen(self):
+        """Picks ...\\Programs\\Spellen\\Tolbex and presses Install."""
+        self.run_.wait_window()
+        self.pick("Spellen")
+        self.assertTrue(self.run_.focus_button(1))
+        self.run_.keys("Return")
+
+    # No server answers the first time: the failure box, and the chosen folder keeps only
+    # the marker. The second time the same folder is the installer's own: no refusal box,
+    # and the installation completes (the window closes by itself).
+    def test_a_failed_install_in_a_chosen_folder_can_be_retried_there(self):
+        chosen = self.programs / "Spellen" / "Tolbex"
+        chosen.parent.mkdir(parents=True, exist_ok=True)  # the dialog picks existing folders
+        self.addCleanup(shutil.rmtree, chosen.parent, ignore_errors=True)
+        self.install_in_spellen()
+        box = inspect("box", self.screen, self.build, wait=60)
+        self.assertIsNotNone(box, "no failure box")
+        self.assertEqual(box_text(box), [FAILED])
+        self.run_.keys("Return", title=None)
+        self.assertEqual(self.run_.wait_exit(60), 0)
+        self.assertEqual([p.name for p in chosen.iterdir()], ["tolbex_map.txt"])
+
+        work = Path(tempfile.mkdtemp(prefix="tolbex-retry-"))
+        self.addCleanup(shutil.rmtree, work, ignore_errors=True)
+        self.addCleanup(lambda: [p.unlink(missing_ok=True) for p in shortcut_paths(self.build)])
+        launcher = self.build.fake_launcher.read_bytes()
+        make_release(work / "site", {"tolbex_launcher.exe": launcher})
+        with Nginx(work / "site", http_port=39706, lifetime=120):
+            self.run_ = WindowRun(self.screen, self.build, record=work / "launched.txt")
+            self.install_in_spellen()
+            self.assertEqual(self.run_.wait_exit(120), 0, "the window did not finish")
+        self.assertEqual((chosen / "tolbex_launcher.exe").read_bytes(), launcher)
+        done = [line for line in self.run_.log_lines() if line.startswith("[installer] klaar in ")]
+        self.assertEqual(len(done), 1, self.run_.log_lines())
+        self.assertTrue(done[0].endswith("\\Programs\\Spellen\\Tolbex"), done)
 
 
 def wait_gone(screen, build, title=DIALOG_TITLE, seconds=20):
