@@ -1,7 +1,8 @@
 # Road 1, the test mode, end to end: the real exe against nginx on the demo deployment's
 # fixed ports (demo_ports); one case writes the registry value of an existing install
-# (default_install). Then the release tool: natively on its own, and under Wine the
-# agreement of `check` with the installer on the engine's refusal release folders.
+# (default_install). Then the release tool: natively on its own and against live servers
+# on loopback, and under Wine the agreement of `check` with the installer on the
+# engine's refusal release folders.
 if(WIN32)
     tolbex_e2e(proef_test proef_test.py)
     set_property(TEST proef_test PROPERTY RESOURCE_LOCK demo_ports default_install)
@@ -12,4 +13,10 @@ else()
         COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/release_tool_test.py -v)
     set_tests_properties(release_tool_test PROPERTIES ENVIRONMENT
         "TOLBEX_PUBLISH=$<TARGET_FILE:tolbex-publish>;TOLBEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/support")
+    # `check URL` against nginx with the shipped configuration and the hostile server;
+    # the test PKI is made in this build folder.
+    add_test(NAME server_check_test
+        COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/server_check_test.py -v)
+    set_tests_properties(server_check_test PROPERTIES TIMEOUT 240 ENVIRONMENT
+        "TOLBEX_PUBLISH=$<TARGET_FILE:tolbex-publish>;TOLBEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};TOLBEX_BUILD_DIR=${CMAKE_BINARY_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/support")
 endif()

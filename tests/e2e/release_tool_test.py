@@ -64,14 +64,16 @@ class ReleaseTool(unittest.TestCase):
         update = self.out / "update"
         cases = [
             ("tolbex.ini", lambda: (update / "tolbex.ini").write_bytes(b"x" * 100),
-             "REFUSED  tolbex.ini: sha256 differs from the manifest"),
+             "REFUSED  tolbex.ini: sha256 differs from the manifest: expected "
+             + hashlib.sha256(self.files["tolbex.ini"]).hexdigest() + ", found "
+             + hashlib.sha256(b"x" * 100).hexdigest()),
             ("tolbex_core.dll", lambda: (update / "tolbex_core.dll").unlink(),
              "REFUSED  tolbex_core.dll: missing from the release folder"),
             ("manifest.json", lambda: (update / "manifest.json").write_bytes(
                 (update / "manifest.json").read_bytes().replace(b"\n", b"\r\n")),
              "REFUSED  manifest.sig: does not verify under the given keys"),
             ("manifest.sig", lambda: (update / "manifest.sig").write_text("ab" * 64 + "\n" + " " * 200),
-             "REFUSED  manifest.sig: not 1 to 256 bytes"),
+             "REFUSED  manifest.sig: not 1 to 256 bytes (329)"),
         ]
         pristine = self.work / "pristine"
         shutil.copytree(self.out, pristine)

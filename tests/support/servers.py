@@ -20,9 +20,14 @@ trust_test_ca(build=None)  adds the test CA to the prefix's ROOT store (tools/tr
                            there first), so the servers listen on 127.0.0.1 only.
 
 Nginx(root_dir, http_port=None, https_port=None, cert="localhost", lifetime=600)
-    context manager; static files of root_dir on 127.0.0.1 (http and/or https; a port of
-    0 picks a free one). .http_url / .https_url are "http://localhost:PORT" bases.
-    .access_log() gives the access log text. Runs under `timeout`, so it ends by itself.
+    context manager; root_dir's update folders on 127.0.0.1 (http and/or https; a port
+    of 0 picks a free one), served by the shipped configuration: the server blocks of
+    deploy/nginx/update-https.conf and update-mirror.conf with their listen address,
+    name, certificate and root filled in, each including deploy/nginx/update-location.conf
+    as it stands. So only paths ending in /update/NAME are served (root_dir/update/... or
+    root_dir/<release>/update/...), with the shipped cache headers; anything else is 404.
+    .http_url / .https_url are "http://localhost:PORT" bases. .access_log() gives the
+    access log text. Runs under `timeout`, so it ends by itself.
 Nginx.demo(root_dir)     the demo deployment's ports: https 39705, http 39706.
 
 HostileServer(routes, port=None, tls=None, lifetime=120)
@@ -40,6 +45,8 @@ Behaviours:
     endless(chunk=65536)                        chunked body that never ends; the server
                                                 counts bytes sent in .endless_sent
     redirect(location, status=302)              a redirect with a Location header
+    drip(data, bytes_per_second)                200 announcing len(data), then data at
+                                                that rate in tenth-of-a-second pieces
 """
 import contextlib
 import fcntl
@@ -56,10 +63,10 @@ import time
 from collections import namedtuple
 from pathlib import Path
 
-from harness import Build, free_port, wine_run, win_path
+from harness import SOURCE_DIR, Build, free_port, wine_run, win_path
 
 __all__ = ["TestPki", "trust_test_ca", "Nginx", "HostileServer", "free_port", "reply", "delay",
-           "silent", "truncated", "endless", "redirect", "Request"]
+           "silent", "truncated", "endless", "redirect", "drip", "Request"]
 
 
 # ---------------------------------------------------------------- test PKI
@@ -159,11 +166,23 @@ http {{
     fastcgi_temp_path {tmp}/fastcgi;
     uwsgi_temp_path {tmp}/uwsgi;
     scgi_temp_path {tmp}/scgi;
-    types {{ application/json json; text/plain sig txt ini; }}
-    default_type application/octet-stream;
     sendfile on;
 {servers}}}
 """
+
+DEPLOY_NGINX = SOURCE_DIR / "deploy" / "nginx"
+
+
+def _shipped_server(name, replacements):
+    """A shipped server block with its site-specific lines replaced, each exactly once."""
+    text = (DEPLOY_NGINX / name).read_text()
+    replacements = replacements + [("include /etc/nginx/tolbex/update-location.conf;",
+                                    f"include {DEPLOY_NGINX / 'update-location.conf'};")]
+    for old, new in replacements:
+        if text.count(old) != 1:
+            raise RuntimeError(f"deploy/nginx/{name} no longer holds '{old}' once")
+        text = text.replace(old, new)
+    return text
 
 
 class Nginx:
@@ -199,12 +218,19 @@ class Nginx:
 
     def _servers(self):
         blocks = []
+        root = ("root /srv/tolbex/current;", f"root {self.root};")
         if self.http_port:
-            blocks.append(f"    server {{ listen 127.0.0.1:{self.http_port}; root {self.root}; }}\n")
+            blocks.append(_shipped_server("update-mirror.conf", [
+                ("listen 39706;", f"listen 127.0.0.1:{self.http_port};"),
+                ("server_name mirror.example.org;", "server_name localhost;"), root]))
         if self.https_port:
             pem, key = TestPki(self.build).cert(self.cert)
-            blocks.append(f"    server {{ listen 127.0.0.1:{self.https_port} ssl; root {self.root};\n"
-                          f"        ssl_certificate {pem}; ssl_certificate_key {key}; }}\n")
+            blocks.append(_shipped_server("update-https.conf", [
+                ("listen 443 ssl;", f"listen 127.0.0.1:{self.https_port} ssl;"),
+                ("server_name updates.example.org;", "server_name localhost;"),
+                ("ssl_certificate /etc/ssl/tolbex/updates.example.org.pem;", f"ssl_certificate {pem};"),
+                ("ssl_certificate_key /etc/ssl/tolbex/updates.example.org.key;",
+                 f"ssl_certificate_key {key};"), root]))
         return "".join(blocks)
 
     def __enter__(self):
@@ -317,6 +343,25 @@ class redirect(_Behaviour):
 
     def run(self, handler, server):
         reply(self.status, b"", {"Location": self.location}).run(handler, server)
+
+
+class drip(_Behaviour):
+    def __init__(self, data, bytes_per_second):
+        self.data, self.rate = data, bytes_per_second
+
+    def run(self, handler, server):
+        handler.send_response(200)
+        handler.send_header("Content-Length", str(len(self.data)))
+        handler.end_headers()
+        handler.wfile.flush()
+        step = max(1, self.rate // 10)
+        handler.close_connection = True
+        with contextlib.suppress(OSError):
+            for i in range(0, len(self.data), step):
+                if server.stopping.wait(step / self.rate):
+                    return
+                handler.wfile.write(self.data[i:i + step])
+                handler.wfile.flush()
 
 
 class _Handler(http.server.BaseHTTPRequestHandler):

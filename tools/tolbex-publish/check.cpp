@@ -1,5 +1,7 @@
-// tolbex-publish check: verifies a release folder the way the installer verifies what a
-// server sends, with the installer's own manifest scanners and name rule.
+// tolbex-publish check: verifies a release the way the installer verifies what a server
+// sends, with the installer's own manifest scanners and name rule. A release is read
+// from a folder or fetched from a live server; both go through the one verification
+// below, and only the fetching of a file differs.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -7,6 +9,8 @@
 
 #include "common/types.h"
 #include "crypto/hex.h"
+#include "http_fetch.h"
+#include "net/http_get.h"
 #include "publish_crypto.h"
 #include "subcommands.h"
 #include "update/manifest_scan.h"
@@ -17,54 +21,77 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kHelp[] =
-    "usage: tolbex-publish check DIR --key HEX [--key HEX] [--without-launcher]\n"
+    "usage: tolbex-publish check SOURCE [SOURCE] --key HEX [--key HEX]\n"
+    "                            [--ca-file PEM] [--without-launcher]\n"
     "\n"
-    "Checks the release in DIR/update (or in DIR itself when it holds manifest.json) as\n"
-    "the installer would check it when a server publishes it: the signature in\n"
-    "manifest.sig under the given public blobs (144 hex digits each, as printed by\n"
-    "keygen; the first key, then the second), the version, and for every listed file its\n"
-    "name, its presence, its size (64 bytes up to 256 MiB) and its SHA-256.\n"
+    "Checks a release as the installer would check it. A SOURCE is a release folder (DIR\n"
+    "with DIR/update, or the update folder itself) or a live server's base URL, such as\n"
+    "https://updates.example.org or http://mirror.example.org:39706, from which it GETs\n"
+    "/update/manifest.json, /update/manifest.sig and every listed file as the installer\n"
+    "does (agent Tolbex, status exactly 200, the installer's time-outs, at least 1,024\n"
+    "bytes every 30 s, no body over 256 MiB, redirects followed but never from https to\n"
+    "http). It checks the signature under the given public blobs (144 hex digits each, as\n"
+    "printed by keygen; the first key, then the second), the version, and for every listed\n"
+    "file its name, its size (64 bytes up to 256 MiB) and its SHA-256.\n"
     "A release without tolbex_launcher.exe counts as refused, since a fresh installation\n"
     "from it fails, unless --without-launcher is given (a release that only updates).\n"
-    "Prints one verdict line per file, 'ok' or 'REFUSED' with the reason, and exits\n"
-    "with 1 when anything would make the installer refuse the release.\n";
+    "--ca-file trusts the CA certificates in PEM for https instead of the system's.\n"
+    "\n"
+    "Prints one line per file, 'ok' or 'REFUSED' with what was expected and found, and a\n"
+    "verdict per SOURCE. With two, says whether they serve the same release: the same\n"
+    "manifest.json bytes, or else both versions. Exits with 0 when every SOURCE passes\n"
+    "(and both serve the same release), 1 otherwise, 2 for wrong usage.\n";
 
 constexpr std::size_t kSignatureLimit = 256;
-constexpr std::size_t kMinimumBytes = 64;
-constexpr std::uintmax_t kLimitBytes = 268435456;
+constexpr std::uint64_t kMinimumBytes = 64;
+constexpr std::uint64_t kLimitBytes = 268435456;
 
-bool IsWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// A release folder, or a live server's base URL (without a trailing '/').
+struct Source {
+    std::string where;
+    bool remote = false;
+};
 
 struct CheckArgs {
-    fs::path dir;
+    std::vector<Source> sources;
     std::vector<Bytes> keys;
+    std::string caFile;
     bool withoutLauncher = false;
 };
 
+bool IsUrl(const std::string& text) {
+    return text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0;
+}
+
+Source MakeSource(std::string where) {
+    const bool remote = IsUrl(where);
+    while (remote && where.size() > 1 && where.back() == '/') where.pop_back();
+    return Source{where, remote};
+}
+
 bool ParseArgs(const Args& args, CheckArgs& parsed, std::string& error) {
-    bool haveDir = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        const bool takesValue = args[i] == "--key" || args[i] == "--ca-file";
+        if (takesValue && i + 1 == args.size())
+            return error = args[i] + " needs a value", false;
         if (args[i] == "--key") {
             Bytes blob;
-            if (i + 1 == args.size())
-                return error = "--key needs a value", false;
             if (!HexDecode(args[++i], blob) || blob.size() != 72) {
                 return error = "--key wants the 144 hex digits of a public blob", false;
             }
             parsed.keys.push_back(blob);
+        } else if (args[i] == "--ca-file") {
+            parsed.caFile = args[++i];
         } else if (args[i] == "--without-launcher") {
             parsed.withoutLauncher = true;
-        } else if (args[i].rfind("--", 0) == 0 || haveDir) {
+        } else if (args[i].rfind("--", 0) == 0 || parsed.sources.size() == 2) {
             return error = "unexpected argument " + args[i], false;
         } else {
-            parsed.dir = args[i];
-            haveDir = true;
+            parsed.sources.push_back(MakeSource(args[i]));
         }
     }
-    if (!haveDir)
-        return error = "no DIR given", false;
+    if (parsed.sources.empty())
+        return error = "no DIR or URL given", false;
     if (parsed.keys.empty() || parsed.keys.size() > 2)
         return error = "give one or two --key", false;
     return true;
@@ -75,22 +102,52 @@ fs::path UpdateFolder(const fs::path& dir) {
     return fs::exists(dir / "update" / "manifest.json", ignored) ? dir / "update" : dir;
 }
 
+// How a file of the release is named in the lines: its URL for a server, so that every
+// line names the server too; its bare name for a folder, named once at the top.
+std::string Label(const Source& source, const std::string& name) {
+    return source.remote ? source.where + "/update/" + name : name;
+}
+
+// Reads a file of a release folder as FetchUrl delivers one from a server.
+bool ReadReleaseFile(const fs::path& path, bool keepBytes, FetchedBody& body,
+                     std::string& problem) {
+    std::error_code failure;
+    const std::uintmax_t size = fs::file_size(path, failure);
+    if (failure)
+        return problem = "missing from the release folder", false;
+    if (size > kMaxBodyBytes)
+        return problem = "over the 256 MiB cap", false;
+    Bytes bytes;
+    if (!ReadFileBytes(path.string(), bytes))
+        return problem = "unreadable", false;
+    body.size = bytes.size();
+    body.sha256 = Sha256Of(bytes);
+    if (keepBytes)
+        body.bytes = std::move(bytes);
+    return true;
+}
+
+// One file of the release, by its name in the update folder: read, or fetched with GET.
+bool FetchReleaseFile(const Source& source, const std::string& caFile, const std::string& name,
+                      bool keepBytes, FetchedBody& body, std::string& problem) {
+    if (source.remote)
+        return FetchUrl(source.where + "/update/" + name, caFile, keepBytes, body, problem);
+    return ReadReleaseFile(UpdateFolder(source.where) / name, keepBytes, body, problem);
+}
+
 std::string ToText(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
 // The signature file as the installer takes it: 1 to 256 bytes, trailing white space cut,
 // then 128 hex digits (white space inside ignored) making 64 bytes of r||s.
-std::string SignatureVerdict(const fs::path& folder, const Bytes& manifest,
+std::string SignatureVerdict(const Bytes& body, const Bytes& manifest,
                              const std::vector<Bytes>& keys, bool& ok) {
     ok = false;
-    Bytes body;
-    if (!ReadFileBytes((folder / "manifest.sig").string(), body))
-        return "missing";
     if (body.empty() || body.size() > kSignatureLimit)
-        return "not 1 to 256 bytes";
+        return "not 1 to 256 bytes (" + std::to_string(body.size()) + ")";
     std::string text = ToText(body);
-    while (!text.empty() && IsWhiteSpace(text.back())) text.pop_back();
+    while (!text.empty() && IsAsciiWhiteSpace(text.back())) text.pop_back();
     Bytes raw;
     if (!HexDecode(text, raw) || raw.size() != 64)
         return "not 128 hex digits";
@@ -104,43 +161,59 @@ std::string SignatureVerdict(const fs::path& folder, const Bytes& manifest,
     return "does not verify under the given keys";
 }
 
-// One listed file: empty when the installer would take it, else why not.
-std::string FileProblem(const fs::path& folder, const std::string& manifest,
-                        const std::string& name, std::uintmax_t& size) {
+bool CheckSignature(const Source& source, const CheckArgs& args, const Bytes& manifest) {
+    FetchedBody body;
+    std::string problem;
+    bool ok = false;
+    std::string verdict;
+    if (!FetchReleaseFile(source, args.caFile, "manifest.sig", true, body, problem)) {
+        verdict =
+            source.remote ? problem + "; the installer takes that as no signature" : "missing";
+    } else {
+        verdict = SignatureVerdict(body.bytes, manifest, args.keys, ok);
+    }
+    std::printf("%s %s: %s\n", ok ? "ok      " : "REFUSED ", Label(source, "manifest.sig").c_str(),
+                verdict.c_str());
+    return ok;
+}
+
+// One listed file: empty when the installer would take it, else what was expected and
+// what was found. In the installer's order: the name, the download, the size, the hash.
+std::string FileProblem(const Source& source, const CheckArgs& args, const std::string& manifest,
+                        const std::string& name, std::uint64_t& size) {
     if (!IsAllowedUpdateFile(name))
         return "not a file name the installer accepts";
-    std::error_code failure;
-    size = fs::file_size(folder / name, failure);
-    if (failure)
-        return "missing from the release folder";
+    FetchedBody body;
+    std::string problem;
+    if (!FetchReleaseFile(source, args.caFile, name, false, body, problem))
+        return problem;
+    size = body.size;
     if (size < kMinimumBytes)
-        return "under 64 bytes";
+        return "under 64 bytes (" + std::to_string(size) + ")";
     if (size >= kLimitBytes)
         return "256 MiB or larger";
     const std::string expected = ScanObjectString(manifest, "\"sha256\"", name);
     if (expected.empty())
         return "no sha256 entry under this spelling";
-    Bytes bytes;
-    if (!ReadFileBytes((folder / name).string(), bytes))
-        return "unreadable";
-    const Digest digest = Sha256Of(bytes);
-    if (!EqualsAsciiNoCase(HexLower(digest.data(), digest.size()), expected)) {
-        return "sha256 differs from the manifest";
-    }
+    const std::string found = HexLower(body.sha256.data(), body.sha256.size());
+    if (!EqualsAsciiNoCase(found, expected))
+        return "sha256 differs from the manifest: expected " + expected + ", found " + found;
     return {};
 }
 
 // Every listed file gets its line; the installer would stop at the first refusal.
-bool CheckFiles(const fs::path& folder, const std::string& manifest, bool withoutLauncher) {
+bool CheckFiles(const Source& source, const CheckArgs& args, const std::string& manifest) {
     const std::vector<std::string> names = ScanStringArray(manifest, "\"files\"");
     bool ok = true, launcher = false;
     for (const std::string& name : names) {
-        std::uintmax_t size = 0;
-        const std::string problem = FileProblem(folder, manifest, name, size);
+        std::uint64_t size = 0;
+        const std::string problem = FileProblem(source, args, manifest, name, size);
+        const std::string label = Label(source, name);
         if (problem.empty()) {
-            std::printf("ok       %s (%ju bytes)\n", name.c_str(), size);
+            std::printf("ok       %s (%ju bytes)\n", label.c_str(),
+                        static_cast<std::uintmax_t>(size));
         } else {
-            std::printf("REFUSED  %s: %s\n", name.c_str(), problem.c_str());
+            std::printf("REFUSED  %s: %s\n", label.c_str(), problem.c_str());
             ok = false;
         }
         launcher = launcher || EqualsAsciiNoCase(name, std::string("tolbex_launcher.exe"));
@@ -148,7 +221,7 @@ bool CheckFiles(const fs::path& folder, const std::string& manifest, bool withou
     if (names.empty()) {
         std::printf("REFUSED  files: the list is empty, the installer would write nothing\n");
         ok = false;
-    } else if (!launcher && withoutLauncher) {
+    } else if (!launcher && args.withoutLauncher) {
         std::printf("note     no tolbex_launcher.exe: only an existing installation takes it\n");
     } else if (!launcher) {
         std::printf("REFUSED  files: no tolbex_launcher.exe, a fresh installation would fail\n");
@@ -157,24 +230,78 @@ bool CheckFiles(const fs::path& folder, const std::string& manifest, bool withou
     return ok;
 }
 
-int CheckRelease(const CheckArgs& args) {
-    const fs::path folder = UpdateFolder(args.dir);
-    Bytes body;
-    if (!ReadFileBytes((folder / "manifest.json").string(), body)) {
-        std::printf("REFUSED  manifest.json: missing in %s\n", folder.string().c_str());
-        return 1;
+std::string VersionText(std::int32_t version) {
+    std::string text;
+    for (wchar_t c : VersionNumberText(version)) text += static_cast<char>(c);
+    return text;
+}
+
+// Checks one source from its manifest down to the last file and prints its verdict.
+// manifest receives the manifest bytes when they could be had.
+bool CheckSource(const Source& source, const CheckArgs& args, Bytes& manifest) {
+    std::printf("checking %s\n",
+                source.remote ? source.where.c_str() : UpdateFolder(source.where).string().c_str());
+    FetchedBody body;
+    std::string problem;
+    bool ok = FetchReleaseFile(source, args.caFile, "manifest.json", true, body, problem);
+    if (!ok) {
+        std::printf("REFUSED  %s: %s\n", Label(source, "manifest.json").c_str(), problem.c_str());
+    } else {
+        manifest = std::move(body.bytes);
+        const std::string text = ToText(manifest);
+        std::printf("ok       %s (%zu bytes)\n", Label(source, "manifest.json").c_str(),
+                    manifest.size());
+        const bool signatureOk = CheckSignature(source, args, manifest);
+        const std::int32_t version = ScanVersionNumber(text);
+        std::printf("%s version %s (%d)\n", version > 0 ? "ok      " : "note    ",
+                    VersionText(version).c_str(), version);
+        const bool filesOk = CheckFiles(source, args, text);
+        ok = signatureOk && filesOk;
     }
-    const std::string manifest = ToText(body);
-    bool signatureOk = false;
-    const std::string signature = SignatureVerdict(folder, body, args.keys, signatureOk);
-    std::printf("%s manifest.sig: %s\n", signatureOk ? "ok      " : "REFUSED ", signature.c_str());
-    const std::int32_t version = ScanVersionNumber(manifest);
-    std::string versionText;
-    for (wchar_t c : VersionNumberText(version)) versionText += static_cast<char>(c);
-    std::printf("%s version %s (%d)\n", version > 0 ? "ok      " : "note    ", versionText.c_str(),
-                version);
-    const bool filesOk = CheckFiles(folder, manifest, args.withoutLauncher);
-    return signatureOk && filesOk ? 0 : 1;
+    if (ok) {
+        std::printf("PASSED   %s: the installer would install version %s\n", source.where.c_str(),
+                    VersionText(ScanVersionNumber(ToText(manifest))).c_str());
+    } else {
+        std::printf("FAILED   %s: the installer would refuse it\n", source.where.c_str());
+    }
+    return ok;
+}
+
+// Two servers serve the same release when they serve the same manifest.json, byte for
+// byte: the signature covers those bytes, and the hashes in them pin every file.
+bool SameRelease(const Source& a, const Bytes& manifestA, const Source& b, const Bytes& manifestB) {
+    if (manifestA.empty() || manifestB.empty()) {
+        std::printf("DIFFERS  cannot compare: no manifest.json from %s\n",
+                    (manifestA.empty() ? a : b).where.c_str());
+        return false;
+    }
+    const std::string versionA = VersionText(ScanVersionNumber(ToText(manifestA)));
+    const std::string versionB = VersionText(ScanVersionNumber(ToText(manifestB)));
+    if (manifestA == manifestB) {
+        std::printf(
+            "same     %s and %s serve the same release: version %s, the same manifest.json\n",
+            a.where.c_str(), b.where.c_str(), versionA.c_str());
+        return true;
+    }
+    std::printf("DIFFERS  %s serves version %s, %s serves version %s (the manifests differ)\n",
+                a.where.c_str(), versionA.c_str(), b.where.c_str(), versionB.c_str());
+    return false;
+}
+
+int CheckRelease(const CheckArgs& args) {
+    std::vector<Bytes> manifests(args.sources.size());
+    bool ok = true;
+    for (std::size_t i = 0; i < args.sources.size(); ++i) {
+        if (i > 0)
+            std::printf("\n");
+        ok = CheckSource(args.sources[i], args, manifests[i]) && ok;
+        std::fflush(stdout);
+    }
+    if (args.sources.size() == 2) {
+        std::printf("\n");
+        ok = SameRelease(args.sources[0], manifests[0], args.sources[1], manifests[1]) && ok;
+    }
+    return ok ? 0 : 1;
 }
 
 }  // namespace

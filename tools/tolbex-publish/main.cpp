@@ -19,7 +19,9 @@ constexpr Subcommand kSubcommands[] = {
     {"release", RunRelease,
      "release --version X.Y.Z --key KEYFILE --out DIR FILE...\n"
      "                           a signed release in DIR/update/"},
-    {"check", RunCheck, "check DIR --key HEX...   verifies a release as the installer would"},
+    {"check", RunCheck,
+     "check DIR|URL [DIR|URL] --key HEX...\n"
+     "                           verifies a release or a live server as the installer would"},
 };
 
 int Usage(std::FILE* out, int code) {

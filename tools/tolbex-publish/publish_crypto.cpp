@@ -200,6 +200,26 @@ Digest Sha256Of(const Bytes& bytes) {
     return digest;
 }
 
+Sha256Stream Sha256Begin() {
+    Sha256Stream stream(EVP_MD_CTX_new());
+    if (stream && EVP_DigestInit_ex(stream.get(), EVP_sha256(), nullptr) != 1)
+        stream.reset();
+    return stream;
+}
+
+void Sha256Add(EVP_MD_CTX* stream, const void* data, std::size_t size) {
+    if (stream)
+        EVP_DigestUpdate(stream, data, size);
+}
+
+Digest Sha256Finish(EVP_MD_CTX* stream) {
+    Digest digest{};
+    unsigned int length = 0;
+    if (!stream || EVP_DigestFinal_ex(stream, digest.data(), &length) != 1)
+        digest.fill(0);
+    return digest;
+}
+
 bool SignDigest(EVP_PKEY* key, const Digest& digest, Bytes& raw) {
     PkeyCtx ctx(EVP_PKEY_CTX_new(key, nullptr));
     std::size_t length = 0;

@@ -45,6 +45,18 @@ bool PublicBlob(EVP_PKEY* key, Bytes& blob);
 // SHA-256 of bytes.
 Digest Sha256Of(const Bytes& bytes);
 
+// SHA-256 of bytes that arrive in pieces, so a download need not be held to be hashed:
+// Sha256Begin, then Sha256Add for each piece, then Sha256Finish once. A null stream
+// (OpenSSL out of memory) takes the pieces and finishes as the all-zero digest, which
+// never equals a published hash.
+struct MdCtxFree {
+    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+using Sha256Stream = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+Sha256Stream Sha256Begin();
+void Sha256Add(EVP_MD_CTX* stream, const void* data, std::size_t size);
+Digest Sha256Finish(EVP_MD_CTX* stream);
+
 // The 64-byte raw signature r||s (each 32 bytes big-endian, left-padded with zeros).
 bool SignDigest(EVP_PKEY* key, const Digest& digest, Bytes& raw);
 
