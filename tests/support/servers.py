@@ -40,6 +40,10 @@ Behaviours:
     endless(chunk=65536)                        chunked body that never ends; the server
                                                 counts bytes sent in .endless_sent
     redirect(location, status=302)              a redirect with a Location header
+    drip(body, rate, every=1.0)                 a 200 with the whole Content-Length, then
+                                                the body at rate bytes a second: every
+                                                `every` seconds the next rate*every bytes
+                                                (at least one); a slow or stalling server
 """
 import contextlib
 import fcntl
@@ -59,7 +63,7 @@ from pathlib import Path
 from harness import Build, free_port, wine_run, win_path
 
 __all__ = ["TestPki", "trust_test_ca", "Nginx", "HostileServer", "free_port", "reply", "delay",
-           "silent", "truncated", "endless", "redirect", "Request"]
+           "silent", "truncated", "endless", "redirect", "drip", "Request"]
 
 
 # ---------------------------------------------------------------- test PKI
@@ -317,6 +321,25 @@ class redirect(_Behaviour):
 
     def run(self, handler, server):
         reply(self.status, b"", {"Location": self.location}).run(handler, server)
+
+
+class drip(_Behaviour):
+    def __init__(self, body, rate, every=1.0):
+        self.body, self.every = body, every
+        self.step = max(1, int(rate * every))
+
+    def run(self, handler, server):
+        handler.send_response(200)
+        handler.send_header("Content-Length", str(len(self.body)))
+        handler.end_headers()
+        handler.close_connection = True
+        with contextlib.suppress(OSError):
+            handler.wfile.flush()
+            for at in range(0, len(self.body), self.step):
+                if server.stopping.wait(self.every):
+                    return
+                handler.wfile.write(self.body[at:at + self.step])
+                handler.wfile.flush()
 
 
 class _Handler(http.server.BaseHTTPRequestHandler):

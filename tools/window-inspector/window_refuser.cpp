@@ -1,5 +1,6 @@
-// window-refuser.dll: makes the installer's window or its worker thread fail to start, so
-// the tests can see what the installer does when the platform refuses them.
+// window-refuser.dll: makes the installer's window or its worker thread fail to start, or
+// its worker fail on the way, so the tests can see what the installer does when the
+// platform refuses them.
 //
 // window-inspector's "refuse" command installs this DLL's CBT hook for every process on
 // the desktop. Windows (and Wine) then load the DLL into each process that creates a
@@ -8,6 +9,11 @@
 //   controls  refuse every child of that window, so the window itself is made first;
 //   thread    let the windows be, but make the program's CreateThread fail with
 //             ERROR_NOT_ENOUGH_MEMORY, by pointing its import at a stand-in on load.
+//   memory    make the program's malloc fail on every thread started after the DLL was
+//             loaded (with the window, so: the install worker), so that its first
+//             operator new throws std::bad_alloc inside the worker's run.
+//   post      make the program's PostMessageW of WM_APP + 1 (the worker's "done") fail
+//             with ERROR_NOT_ENOUGH_QUOTA, as it does when the window's queue is full.
 // Any other window, a message box included, is left alone.
 #include <windows.h>
 
@@ -16,7 +22,7 @@
 
 namespace {
 
-enum class Refuse { Nothing, Window, Controls, Thread };
+enum class Refuse { Nothing, Window, Controls, Thread, Memory, Post };
 
 Refuse Mode() {
     wchar_t text[16] = {};
@@ -28,6 +34,10 @@ Refuse Mode() {
         return Refuse::Controls;
     if (std::wcscmp(text, L"thread") == 0)
         return Refuse::Thread;
+    if (std::wcscmp(text, L"memory") == 0)
+        return Refuse::Memory;
+    if (std::wcscmp(text, L"post") == 0)
+        return Refuse::Post;
     return Refuse::Nothing;
 }
 
@@ -37,8 +47,34 @@ HANDLE WINAPI FailingCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_
     return nullptr;
 }
 
-// Points the program's own import of KERNEL32!CreateThread at FailingCreateThread.
-void RefuseThreads() {
+// Threads that get no memory: those started after the DLL was loaded. A TLS slot rather
+// than thread_local, which would itself allocate.
+DWORD StarvedSlot = TLS_OUT_OF_INDEXES;
+using MallocFunction = void* (*)(size_t);
+MallocFunction RealMalloc = nullptr;
+
+void* StarvingMalloc(size_t size) {
+    const DWORD saved = GetLastError();
+    const bool starved = TlsGetValue(StarvedSlot) != nullptr;
+    SetLastError(saved);
+    return starved ? nullptr : RealMalloc(size);
+}
+
+using PostFunction = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+PostFunction RealPostMessage = nullptr;
+
+BOOL WINAPI RefusingPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP + 1) {
+        SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+        return FALSE;
+    }
+    return RealPostMessage(window, message, wParam, lParam);
+}
+
+// Points the program's own import of the named function, from whichever DLL, at the
+// stand-in; returns what the import pointed at before (null when there is no such import).
+void* PatchImport(const char* function, void* standIn) {
+    void* original = nullptr;
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
     const auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -46,8 +82,6 @@ void RefuseThreads() {
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
     for (; imports.VirtualAddress && entry->Name; ++entry) {
-        if (lstrcmpiA(reinterpret_cast<char*>(base + entry->Name), "kernel32.dll") != 0)
-            continue;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
@@ -55,13 +89,28 @@ void RefuseThreads() {
                 continue;
             const auto* named =
                 reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(named->Name), "CreateThread") != 0)
+            if (std::strcmp(reinterpret_cast<const char*>(named->Name), function) != 0)
                 continue;
+            original = reinterpret_cast<void*>(slots->u1.Function);
             DWORD old = 0;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(&FailingCreateThread);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(standIn);
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
         }
+    }
+    return original;
+}
+
+void PatchForMode(Refuse mode) {
+    if (mode == Refuse::Thread) {
+        PatchImport("CreateThread", reinterpret_cast<void*>(&FailingCreateThread));
+    } else if (mode == Refuse::Memory) {
+        StarvedSlot = TlsAlloc();
+        RealMalloc = reinterpret_cast<MallocFunction>(
+            PatchImport("malloc", reinterpret_cast<void*>(&StarvingMalloc)));
+    } else if (mode == Refuse::Post) {
+        RealPostMessage = reinterpret_cast<PostFunction>(
+            PatchImport("PostMessageW", reinterpret_cast<void*>(&RefusingPostMessage)));
     }
 }
 
@@ -88,7 +137,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH && Mode() == Refuse::Thread)
-        RefuseThreads();
+    if (reason == DLL_PROCESS_ATTACH)
+        PatchForMode(Mode());
+    if (reason == DLL_THREAD_ATTACH && StarvedSlot != TLS_OUT_OF_INDEXES)
+        TlsSetValue(StarvedSlot, reinterpret_cast<void*>(1));
     return TRUE;
 }
