@@ -27,13 +27,13 @@ def timed_proef(folder, timeout=300):
     """(exit code, [(seconds since start, log line)]) of TolbexSetup.exe --proef FOLDER under
     debug-capture, each whole line stamped when it was read."""
     start = time.monotonic()
-    process = subprocess.Popen(
-        ["timeout", str(timeout), str(WINE_RUN), str(BUILD.debug_capture), str(BUILD.setup),
-         "--proef", win_path(folder)], env=BUILD.env(), stdout=subprocess.PIPE,
-        stderr=subprocess.DEVNULL)
-    events = [(time.monotonic() - start, raw.decode("utf-8", "replace").rstrip("\r\n"))
-              for raw in process.stdout]
-    code = process.wait()
+    with subprocess.Popen(
+            ["timeout", str(timeout), str(WINE_RUN), str(BUILD.debug_capture), str(BUILD.setup),
+             "--proef", win_path(folder)], env=BUILD.env(), stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL) as process:
+        events = [(time.monotonic() - start, raw.decode("utf-8", "replace").rstrip("\r\n"))
+                  for raw in process.stdout]
+        code = process.wait()
     lines = [(at, text) for (at, text), (_, after) in zip(events, events[1:]) if after == "\\n"]
     return code, lines
 
