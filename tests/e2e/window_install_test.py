@@ -25,6 +25,7 @@ FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer 
 DESCRIPTION = "Tolbex - multiplayer voor Euro Truck Simulator 2"
 NO_WINDOW = ("Het venster van Tolbex kon niet worden geopend.\\n\\n"
              "The Tolbex window could not be opened.")
+ABORTED = "[installer] installatie afgebroken door een onverwachte fout"
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 
 # class, text, style bits, extended style bits, x y width height, id: the window's table.
@@ -235,7 +236,7 @@ class InstallerWindow(unittest.TestCase):
         self.assertTrue(wait_until(self.record.exists, 30), "the launcher never started")
 
     def test_a_worker_that_throws_or_cannot_post_still_ends_with_the_failure_box(self):
-        # memory: the worker's allocations fail, so its first operator new throws
+        # memory: the worker's first allocation fails, so operator new throws
         # std::bad_alloc before any server is asked. post: the run ends (no server answers)
         # but every PostMessageW of its result fails, as with a full queue.
         with self.refuser():
@@ -251,6 +252,7 @@ class InstallerWindow(unittest.TestCase):
                     lines = self.run_.log_lines()
                     self.assertEqual(any(line.startswith("Geen updateserver") for line in lines),
                                      servers_asked, lines)
+                    self.assertEqual(ABORTED in lines, not servers_asked, lines)
                     self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
                     self.assertFalse(self.record.exists())
 

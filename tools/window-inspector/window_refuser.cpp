@@ -9,9 +9,10 @@
 //   controls  refuse every child of that window, so the window itself is made first;
 //   thread    let the windows be, but make the program's CreateThread fail with
 //             ERROR_NOT_ENOUGH_MEMORY, by pointing its import at a stand-in on load.
-//   memory    make the program's malloc fail on every thread started after the DLL was
-//             loaded (with the window, so: the install worker), so that its first
-//             operator new throws std::bad_alloc inside the worker's run.
+//   memory    make the program's first malloc on a thread started after the DLL was
+//             loaded (with the window, so: the install worker) fail, so that operator
+//             new throws std::bad_alloc inside the worker's run. Only that one: with
+//             every allocation refused, the runtime could not even raise the exception.
 //   post      make the program's PostMessageW of WM_APP + 1 (the worker's "done") fail
 //             with ERROR_NOT_ENOUGH_QUOTA, as it does when the window's queue is full.
 // Any other window, a message box included, is left alone.
@@ -47,8 +48,8 @@ HANDLE WINAPI FailingCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_
     return nullptr;
 }
 
-// Threads that get no memory: those started after the DLL was loaded. A TLS slot rather
-// than thread_local, which would itself allocate.
+// Threads whose first allocation fails: those started after the DLL was loaded, marked
+// until that allocation. A TLS slot rather than thread_local, which would itself allocate.
 DWORD StarvedSlot = TLS_OUT_OF_INDEXES;
 using MallocFunction = void* (*)(size_t);
 MallocFunction RealMalloc = nullptr;
@@ -56,6 +57,8 @@ MallocFunction RealMalloc = nullptr;
 void* StarvingMalloc(size_t size) {
     const DWORD saved = GetLastError();
     const bool starved = TlsGetValue(StarvedSlot) != nullptr;
+    if (starved)
+        TlsSetValue(StarvedSlot, nullptr);
     SetLastError(saved);
     return starved ? nullptr : RealMalloc(size);
 }
