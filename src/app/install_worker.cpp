@@ -1,6 +1,7 @@
 #include "app/install_worker.h"
 
 #include <shlobj.h>
+#include <bcrypt.h>
 
 #include "app/installer_window.h"
 #include "app/launcher.h"
@@ -14,6 +15,11 @@
 namespace {
 
 constexpr const wchar_t* kBoxCaption = L"Tolbex";
+constexpr const wchar_t* kAbortedLine =
+    L"[installer] installatie afgebroken door een onverwachte fout";
+// How often, and how far apart, the worker posts its result before it sends it instead.
+constexpr int kPostTries = 5;
+constexpr DWORD kPostPauseMs = 200;
 constexpr const wchar_t* kDownloadFailedText =
     L"Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw.\n\n"
     L"Tolbex could not be downloaded. Check your internet connection and try again.";
@@ -35,17 +41,62 @@ void ReportFailure(HWND window) {
     DestroyWindow(window);
 }
 
+// Nothing may escape the thread procedure: an exception there ends the process without a
+// word, and the window would never learn the result. The line is best effort, because
+// the cause (the allocator, the log's own mutex) may make logging fail as well.
+bool InstallCatchingAll() {
+    try {
+        return InstallFromServers();
+    } catch (...) {
+        try {
+            LogLine(kAbortedLine);
+        } catch (...) {
+        }
+        return false;
+    }
+}
+
+// A post fails only when the window's queue is full (10,000 posted messages, for
+// example flooded by another program) or the window is gone. A few tries give a full
+// queue time to drain; after that the result goes by SendMessageW, which bypasses the
+// posted-message queue: the window thread handles it the next time it looks for
+// messages, while this thread waits (through the failure box, if one is shown, which is
+// harmless since the worker has nothing left to do). A window that is gone learns
+// nothing, because nobody is left to tell.
+void ReportResult(bool installed, LPARAM token) {
+    const WPARAM result = installed ? 1 : 0;
+    for (int i = 0; i < kPostTries; ++i) {
+        if (PostMessageW(MainWindow, WM_INSTALL_DONE, result, token))
+            return;
+        Sleep(kPostPauseMs);
+    }
+    SendMessageW(MainWindow, WM_INSTALL_DONE, result, token);
+}
+
+// Random, so that no other program (nor a stray post with 0 or 1) can end a run. Should
+// the system's generator fail, the tick count still differs from such posts.
+LPARAM NewDoneToken() {
+    LPARAM token = 0;
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof token,
+                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG)) ||
+        token == 0) {
+        token = static_cast<LPARAM>(GetTickCount64() | 2);
+    }
+    return token;
+}
+
 }  // namespace
 
-DWORD WINAPI InstallWorker(void*) {
-    const bool installed = InstallFromServers();
-    PostMessageW(MainWindow, WM_INSTALL_DONE, installed ? 1 : 0, 0);
+DWORD WINAPI InstallWorker(void* parameter) {
+    ReportResult(InstallCatchingAll(), reinterpret_cast<LPARAM>(parameter));
     return 0;
 }
 
-bool StartInstallWorker() {
-    const KernelHandle thread(CreateThread(nullptr, 0, InstallWorker, nullptr, 0, nullptr));
-    return static_cast<bool>(thread);
+LPARAM StartInstallWorker() {
+    const LPARAM token = NewDoneToken();
+    const KernelHandle thread(
+        CreateThread(nullptr, 0, InstallWorker, reinterpret_cast<void*>(token), 0, nullptr));
+    return thread ? token : 0;
 }
 
 void FinishInstallation(HWND window, bool succeeded) {

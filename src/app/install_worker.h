@@ -4,16 +4,20 @@
 #include <windows.h>
 
 // Posted by the worker to MainWindow: wParam 1 when the installation succeeded, 0 when
-// it failed; lParam 0.
+// it failed; lParam the run's token from StartInstallWorker. Any program can post this
+// message number to the window, so the window obeys only the one carrying its token.
 constexpr UINT WM_INSTALL_DONE = WM_APP + 1;
 
-// Thread procedure: runs InstallFromServers on InstallDir, posts WM_INSTALL_DONE and
-// returns 0. Touches no window but that one post and initialises no COM.
+// Thread procedure; the parameter is the run's token. Runs InstallFromServers on
+// InstallDir and reports the result with WM_INSTALL_DONE, then returns 0. An exception
+// escaping the installation (an allocation failure, a mutex error) counts as a failed
+// installation. Touches no window but MainWindow and initialises no COM.
 DWORD WINAPI InstallWorker(void* parameter);
 
-// Starts InstallWorker on a new thread whose handle is closed at once (it is never
-// joined). False when the thread could not be created; GetLastError then tells why.
-bool StartInstallWorker();
+// Draws a fresh random token (never 0) and starts InstallWorker with it on a new thread
+// whose handle is closed at once (it is never joined). Returns the token; 0 when the
+// thread could not be created, GetLastError then tells why. Window thread only.
+LPARAM StartInstallWorker();
 
 // The end of an installation, on the window thread. Success: the desktop and Start-menu
 // shortcuts, the line "[installer] klaar in <dir>", the launcher, then the window is

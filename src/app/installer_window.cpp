@@ -15,6 +15,10 @@ HWND PromptLabel = nullptr;
 HWND ChangeButton = nullptr;
 HWND InstallButton = nullptr;
 
+// The token of the running installation's worker; 0 while none runs and once its result
+// has been handled. Window thread only.
+LPARAM DoneToken = 0;
+
 constexpr const wchar_t* kClassName = L"TolbexInstaller";
 constexpr const wchar_t* kTitle = L"Tolbex";
 constexpr const wchar_t* kPromptText =
@@ -153,7 +157,8 @@ void StartInstallation(HWND window) {
     }
     EnterBusyState(window);
     LogLine(L"[installer] installeren in %s", InstallDir.c_str());
-    if (!StartInstallWorker()) {
+    DoneToken = StartInstallWorker();
+    if (DoneToken == 0) {
         LogLine(L"[installer] installatie kon niet starten (fout %lu)", GetLastError());
         LeaveBusyState(window);
         FinishInstallation(window, false);
@@ -179,7 +184,14 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-LRESULT OnInstallDone(HWND window, WPARAM wParam) {
+// Obeyed only while busy, only with this run's token, and only once: the token is
+// cleared before the end of the installation starts, so a repeat during the failure box
+// is ignored too. A stray post by another program (with 0 or 1, while Choosing or in
+// the middle of a run) changes nothing.
+LRESULT OnInstallDone(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (!InstallBusy || DoneToken == 0 || lParam != DoneToken)
+        return 0;
+    DoneToken = 0;
     FinishInstallation(window, wParam != 0);
     return 0;
 }
@@ -203,7 +215,7 @@ LRESULT CALLBACK InstallerWndProc(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_COMMAND:
             return OnCommand(window, wParam, lParam);
         case WM_INSTALL_DONE:
-            return OnInstallDone(window, wParam);
+            return OnInstallDone(window, wParam, lParam);
         case WM_CLOSE:
             return OnClose(window, wParam, lParam);
         case WM_DESTROY:

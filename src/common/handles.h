@@ -68,6 +68,10 @@ inline void CloseAlgorithm(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h
 inline void CloseHash(BCRYPT_HASH_HANDLE h) { BCryptDestroyHash(h); }
 inline void CloseKey(BCRYPT_KEY_HANDLE h) { BCryptDestroyKey(h); }
 inline void CloseRegKey(HKEY h) { RegCloseKey(h); }
+// INVALID_HANDLE_VALUE: wait until a callback that is running has returned.
+inline void DeleteTimer(HANDLE h) {
+    DeleteTimerQueueTimer(nullptr, h, INVALID_HANDLE_VALUE);
+}
 inline void FreeLocal(LPWSTR* p) { LocalFree(p); }
 inline void FreeCoTask(PWSTR p) { CoTaskMemFree(p); }
 template <typename I>
@@ -89,6 +93,9 @@ using BcryptHash = UniqueHandle<BCRYPT_HASH_HANDLE, handle_detail::CloseHash,
                                 handle_detail::Null<BCRYPT_HASH_HANDLE>>;
 using BcryptKey =
     UniqueHandle<BCRYPT_KEY_HANDLE, handle_detail::CloseKey, handle_detail::Null<BCRYPT_KEY_HANDLE>>;
+// A timer of the default timer queue (CreateTimerQueueTimer). Closing it waits for a
+// callback in progress, so the callback's data may be freed right after.
+using QueueTimer = UniqueHandle<HANDLE, handle_detail::DeleteTimer, handle_detail::Null<HANDLE>>;
 using RegistryKey = UniqueHandle<HKEY, handle_detail::CloseRegKey, handle_detail::Null<HKEY>>;
 // The argument array of CommandLineToArgvW, freed with LocalFree.
 using ArgvArray = UniqueHandle<LPWSTR*, handle_detail::FreeLocal, handle_detail::Null<LPWSTR*>>;

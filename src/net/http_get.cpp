@@ -4,11 +4,19 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <atomic>
 #include <cwchar>
 
 #include "common/handles.h"
 
 namespace {
+
+// The floor on progress: a request fails when fewer than kFloorBytes body bytes arrived
+// in the last kFloorSeconds, counted from the moment the request is sent. A steady
+// 4 KB/s brings 120 KB per window and never comes near it; one byte a second (30 bytes
+// per window) fails after 30 s.
+constexpr std::uint64_t kFloorBytes = 1024;
+constexpr unsigned kFloorSeconds = 30;
 
 constexpr wchar_t kAgent[] = L"Tolbex";
 constexpr DWORD kHostUnits = 256;  // buffer sizes for WinHttpCrackUrl, NUL included
@@ -54,12 +62,84 @@ bool AnnouncedLength(HINTERNET request, std::uint64_t& length) {
     return end != text;
 }
 
+// The watchdog of one request. A timer-queue callback notes, once a second, how many
+// body bytes have arrived so far; when the last kFloorSeconds brought fewer than
+// kFloorBytes, it closes the request handle.
+//
+// Why a watchdog that closes the handle: the synchronous WinHttpReceiveResponse,
+// WinHttpQueryDataAvailable and WinHttpReadData block in the socket, and nothing on this
+// thread can interrupt them. WinHTTP's receive time-out starts again with every byte, so
+// a server that drips one byte every few seconds never trips it, and Wine 8 does not
+// enforce it at all. Closing the request handle is the way Windows documents to end a
+// synchronous request in progress on another thread: the blocked call fails. Wine 8.0
+// quirk: the blocked call is not woken; it returns with the server's next bytes, and
+// every call after that fails on the closed handle (ERROR_INVALID_HANDLE), so the read
+// loop ends there. Under Wine the floor therefore ends a dripping server within a second
+// of the window, but not a wait on a server that has gone completely silent;
+// CancelSynchronousIo on the reading thread does not end that wait either (measured).
+//
+// The window starts when the request is sent, so the connection, the TLS handshake and
+// the wait for the status line and headers count against the floor too (only body bytes
+// count as progress): a server that accepts and never answers is bounded as well, with
+// the Wine exception above.
+//
+// Once closed by the watchdog the request must not be closed a second time: the
+// destructor first deletes the timer (which waits for a running check) and then lets go
+// of the owner's handle instead of closing it.
+struct ProgressWatch {
+    explicit ProgressWatch(WinHttpHandle& owner) : owner(owner), request(owner.get()) {}
+    ~ProgressWatch() { Stop(); }
+    ProgressWatch(const ProgressWatch&) = delete;
+    ProgressWatch& operator=(const ProgressWatch&) = delete;
+
+    // True when the watchdog closed the request. Only the request's own thread calls it.
+    bool Stop() {
+        timer.reset();
+        if (tripped)
+            owner.release();
+        return tripped;
+    }
+
+    WinHttpHandle& owner;
+    const HINTERNET request;
+    std::atomic<std::uint64_t> received{0};  // body bytes so far, written by the reader
+    std::uint64_t seen[kFloorSeconds] = {};  // received at each of the last ticks, a ring
+    unsigned ticks = 0;
+    std::atomic<bool> tripped{false};
+    QueueTimer timer;
+};
+
+// At tick k the ring slot k % kFloorSeconds holds what had arrived at tick
+// k - kFloorSeconds (tick 0 being the send, with 0 bytes), so the difference is exactly
+// the bytes of the last kFloorSeconds.
+void CALLBACK CheckProgress(void* parameter, BOOLEAN) {
+    auto& watch = *static_cast<ProgressWatch*>(parameter);
+    if (watch.tripped)
+        return;
+    const std::uint64_t now = watch.received;
+    std::uint64_t& windowStart = watch.seen[++watch.ticks % kFloorSeconds];
+    if (watch.ticks >= kFloorSeconds && now - windowStart < kFloorBytes) {
+        watch.tripped = true;
+        WinHttpCloseHandle(watch.request);
+        return;
+    }
+    windowStart = now;
+}
+
+// A slow check only delays the next one, so the window never becomes shorter than
+// kFloorSeconds. False when no timer could be made.
+bool StartWatch(ProgressWatch& watch) {
+    constexpr DWORD kTickMs = 1000;
+    return CreateTimerQueueTimer(watch.timer.put(), nullptr, CheckProgress, &watch, kTickMs,
+                                 kTickMs, WT_EXECUTEDEFAULT) != 0;
+}
+
 // Appends the body to body. Ends like the platform's loop: a failed availability query or
 // read stops reading and keeps what came so far (the callers' hash and signature checks
 // catch a short body). False only when the body passes kMaxBodyBytes; body is then back to
 // its old size. With a Content-Length the buffer is reserved once, so it never grows by
 // doubling and a large file costs about its own size in memory.
-bool ReadBody(HINTERNET request, ByteBuffer& body) {
+bool ReadBody(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& received) {
     const std::size_t start = body.size();
     std::uint64_t announced = 0;
     if (AnnouncedLength(request, announced)) {
@@ -78,8 +158,21 @@ bool ReadBody(HINTERNET request, ByteBuffer& body) {
         DWORD read = 0;
         WinHttpReadData(request, body.data() + old, available, &read);
         body.resize(old + read);
+        received += read;
     }
     return true;
+}
+
+// The request's own part: send it, take the response, insist on 200, read the body.
+bool Exchange(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& received) {
+    if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                            0, 0) ||
+        !WinHttpReceiveResponse(request, nullptr)) {
+        return false;
+    }
+    if (StatusCode(request) != 200)
+        return false;
+    return ReadBody(request, body, received);
 }
 
 }  // namespace
@@ -123,13 +216,15 @@ bool HttpGet(const WideString& url, ByteBuffer& body) {
                                              parts.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!request)
         return false;
-    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
+    ProgressWatch watch(request);
+    if (!StartWatch(watch))
+        return false;
+    const std::size_t start = body.size();
+    const bool fetched = Exchange(request.get(), body, watch.received);
+    if (watch.Stop()) {
+        body.resize(start);
         return false;
     }
-    if (StatusCode(request.get()) != 200)
-        return false;
     // Handles close in reverse order of declaration: request, connection, session.
-    return ReadBody(request.get(), body);
+    return fetched;
 }

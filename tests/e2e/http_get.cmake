@@ -9,3 +9,5 @@ if(WIN32)
     endforeach()
 endif()
 tolbex_e2e(http_get_test http_get_test.py TIMEOUT 300)
+# The progress floor through the real exe on the demo deployment's ports: ~2 minutes.
+tolbex_e2e(slow_server_test slow_server_test.py RESOURCE_LOCK demo_ports TIMEOUT 420)

@@ -1,7 +1,8 @@
 """The installer window end to end under Xvfb: its layout and keyboard, the busy state
 held open by a slow server, the failure box, a whole installation from nginx with both
 shortcuts and the launcher started, and the two things that may be missing: the window
-itself and a folder for a shortcut."""
+itself and a folder for a shortcut. Stray "done" messages from another program are
+ignored, and a worker whose run throws or whose post is refused still ends with the box."""
 import contextlib
 import re
 import shutil
@@ -24,6 +25,7 @@ FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer 
 DESCRIPTION = "Tolbex - multiplayer voor Euro Truck Simulator 2"
 NO_WINDOW = ("Het venster van Tolbex kon niet worden geopend.\\n\\n"
              "The Tolbex window could not be opened.")
+ABORTED = "[installer] installatie afgebroken door een onverwachte fout"
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 
 # class, text, style bits, extended style bits, x y width height, id: the window's table.
@@ -194,6 +196,65 @@ class InstallerWindow(unittest.TestCase):
         self.assertFalse(any(line.startswith("Geen updateserver") for line in lines), lines)
         self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
         self.assertFalse(self.record.exists())
+
+    def post_done(self, *pairs):
+        """Posts WM_APP + 1 with each (wParam, lParam) to the window, as any program can."""
+        tool = self.build.path("tools/window-inspector/window-inspector.exe")
+        for wparam, lparam in pairs:
+            posted = wine_run([tool, "post", wparam, lparam], build=self.build, env=self.screen.env)
+            self.assertEqual(posted.returncode, 0, (wparam, lparam))
+        time.sleep(1)
+
+    def test_stray_done_messages_are_ignored_while_choosing_and_while_installing(self):
+        release = make_release(self.work / "site", {
+            "tolbex_launcher.exe": self.build.fake_launcher.read_bytes()})
+        routes = {f"/update/{p.name}": reply(200, p.read_bytes()) for p in release.iterdir()}
+        routes["/update/manifest.json"] = delay(12, routes["/update/manifest.json"])
+        with HostileServer(routes, port=39706, lifetime=120):
+            before = self.start()
+            self.post_done(("1", "0"), ("0", "0"))
+            after = inspect("window", self.screen, self.build)
+            self.assertEqual((visible(after), after["children"][0]["text"]),
+                             (visible(before), PROMPT))
+            self.assertIsNone(inspect("box", self.screen, self.build))
+
+            self.run_.keys("Return")
+            busy = wait_until(lambda: (lambda v: v if v and visible(v)[2:] == ["0", "0"] else None)(
+                inspect("window", self.screen, self.build)), 10)
+            self.assertIsNotNone(busy, "the window did not turn busy")
+            self.post_done(("1", "0"), ("0", "0"), ("1", "1"))
+            still = inspect("window", self.screen, self.build)
+            self.assertEqual((visible(still), still["children"][0]["text"]),
+                             (["1", "1", "0", "0"], DOWNLOADING))
+            self.assertIsNone(inspect("box", self.screen, self.build))
+            self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
+            self.assertFalse(self.record.exists())
+
+            self.assertEqual(self.run_.wait_exit(120), 0)
+        self.assertIn("[installer] klaar in " + win_install_dir(self.build), self.run_.log_lines())
+        self.assertTrue(all(p.exists() for p in shortcut_paths(self.build)))
+        self.assertTrue(wait_until(self.record.exists, 30), "the launcher never started")
+
+    def test_a_worker_that_throws_or_cannot_post_still_ends_with_the_failure_box(self):
+        # memory: the worker's first allocation fails, so operator new throws
+        # std::bad_alloc before any server is asked. post: the run ends (no server answers)
+        # but every PostMessageW of its result fails, as with a full queue.
+        with self.refuser():
+            for refused, servers_asked in (("memory", False), ("post", True)):
+                with self.subTest(refused=refused):
+                    self.start(env={"TOLBEX_REFUSE": refused})
+                    self.run_.keys("Return")
+                    box = inspect("box", self.screen, self.build, wait=60)
+                    self.assertIsNotNone(box, "no failure box")
+                    self.assertEqual((box["title"], self.box_texts(box)), ("Tolbex", [FAILED]))
+                    self.run_.keys("Return", title=None)
+                    self.assertEqual(self.run_.wait_exit(60), 0)
+                    lines = self.run_.log_lines()
+                    self.assertEqual(any(line.startswith("Geen updateserver") for line in lines),
+                                     servers_asked, lines)
+                    self.assertEqual(ABORTED in lines, not servers_asked, lines)
+                    self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
+                    self.assertFalse(self.record.exists())
 
     def test_a_shortcut_folder_that_cannot_be_resolved_is_skipped(self):
         # The desktop redirected to a folder that does not exist: the known-folder lookup

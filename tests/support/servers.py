@@ -45,8 +45,10 @@ Behaviours:
     endless(chunk=65536)                        chunked body that never ends; the server
                                                 counts bytes sent in .endless_sent
     redirect(location, status=302)              a redirect with a Location header
-    drip(data, bytes_per_second)                200 announcing len(data), then data at
-                                                that rate in tenth-of-a-second pieces
+    drip(body, rate, every=1.0)                 a 200 with the whole Content-Length, then
+                                                the body at rate bytes a second: every
+                                                `every` seconds the next rate*every bytes
+                                                (at least one); a slow or stalling server
 """
 import contextlib
 import fcntl
@@ -346,21 +348,21 @@ class redirect(_Behaviour):
 
 
 class drip(_Behaviour):
-    def __init__(self, data, bytes_per_second):
-        self.data, self.rate = data, bytes_per_second
+    def __init__(self, body, rate, every=1.0):
+        self.body, self.every = body, every
+        self.step = max(1, int(rate * every))
 
     def run(self, handler, server):
         handler.send_response(200)
-        handler.send_header("Content-Length", str(len(self.data)))
+        handler.send_header("Content-Length", str(len(self.body)))
         handler.end_headers()
-        handler.wfile.flush()
-        step = max(1, self.rate // 10)
         handler.close_connection = True
         with contextlib.suppress(OSError):
-            for i in range(0, len(self.data), step):
-                if server.stopping.wait(step / self.rate):
+            handler.wfile.flush()
+            for at in range(0, len(self.body), self.step):
+                if server.stopping.wait(self.every):
                     return
-                handler.wfile.write(self.data[i:i + step])
+                handler.wfile.write(self.body[at:at + self.step])
                 handler.wfile.flush()
 
 

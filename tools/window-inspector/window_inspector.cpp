@@ -7,6 +7,8 @@
 //   window-inspector gone     [--wait SECONDS]   exit 0 once no "TolbexInstaller" window exists
 //   window-inspector shortcut FILE.lnk           target, working directory, description, args
 //   window-inspector close                       posts WM_CLOSE to the installer window
+//   window-inspector post WPARAM LPARAM          posts WM_APP + 1 (the worker's "done")
+//                                                 to the installer window, as any program can
 //
 // Exit code 0 when the thing was found (or, for gone, has gone), 1 otherwise.
 #include <windows.h>
@@ -223,7 +225,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: window-inspector window|box|dialog TITLE|gone|"
-                     "shortcut FILE|close|refuse [--wait SECONDS]\n");
+                     "shortcut FILE|close|post WPARAM LPARAM|refuse [--wait SECONDS]\n");
         return 2;
     }
     const std::wstring command = argv[1];
@@ -248,6 +250,11 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"close") {
         const HWND window = FindInstaller();
         return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    if (command == L"post" && argc >= 4) {
+        const HWND window = FindInstaller();
+        return window && PostMessageW(window, WM_APP + 1, _wtoi64(argv[2]), _wtoi64(argv[3])) ? 0
+                                                                                              : 1;
     }
     return 2;
 }

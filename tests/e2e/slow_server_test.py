@@ -1,0 +1,100 @@
+"""Slow servers end to end: the real TolbexSetup.exe in test mode against the demo
+deployment's two ports, the first (https 39705) a hostile server that drips, the second
+(http 39706) serving the release. A request fails once fewer than 1,024 body bytes
+arrived in the last 30 seconds; the run then moves on as after any failed download. A
+steady 4 KB/s is far above that floor and installs. Each case prints its seconds.
+"""
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+from harness import WINE_RUN, Build, win_path
+from servers import HostileServer, Nginx, drip, reply, trust_test_ca
+from window_support import make_release
+
+BUILD = Build()
+FIRST = "https://localhost:39705"
+SECOND = "http://localhost:39706"
+FLOOR_SECONDS = 30
+# The floor's window, one tick of its watchdog, the start of Wine and the second server.
+BOUND_SECONDS = FLOOR_SECONDS + 15
+
+
+def timed_proef(folder, timeout=300):
+    """(exit code, [(seconds since start, log line)]) of TolbexSetup.exe --proef FOLDER under
+    debug-capture, each whole line stamped when it was read."""
+    start = time.monotonic()
+    with subprocess.Popen(
+            ["timeout", str(timeout), str(WINE_RUN), str(BUILD.debug_capture), str(BUILD.setup),
+             "--proef", win_path(folder)], env=BUILD.env(), stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL) as process:
+        events = [(time.monotonic() - start, raw.decode("utf-8", "replace").rstrip("\r\n"))
+                  for raw in process.stdout]
+        code = process.wait()
+    lines = [(at, text) for (at, text), (_, after) in zip(events, events[1:]) if after == "\\n"]
+    return code, lines
+
+
+def seconds_until(lines, wanted):
+    return next((at for at, text in lines if text == wanted), None)
+
+
+class SlowServers(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        trust_test_ca(BUILD)
+        cls.work = Path(tempfile.mkdtemp(prefix="tolbex-slow-"))
+        cls.files = {"tolbex_launcher.exe": BUILD.fake_launcher.read_bytes(),
+                     "tolbex.ini": b"[Tolbex]\r\n" + b"; langzaam\r\n" * 40,
+                     "tolbex_core.dll": bytes(range(256)) * 800}  # 200 KB
+        cls.update = make_release(cls.work / "site", cls.files)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def routes(self, **faults):
+        """The release as the hostile server serves it, with the given files dripped."""
+        return {f"/update/{path.name}": faults.get(path.name) or reply(200, path.read_bytes())
+                for path in self.update.iterdir()}
+
+    def run_and_check_installed(self):
+        folder = Path(tempfile.mkdtemp(prefix="run-", dir=self.work))
+        code, lines = timed_proef(folder)
+        texts = [text for _, text in lines]
+        self.assertEqual(code, 0, texts)
+        self.assertIn(b"gelukt=1", (folder / "installer.txt").read_bytes())
+        for name, data in self.files.items():
+            self.assertEqual((folder / "Tolbex" / name).read_bytes(), data, name)
+        self.assertIn(f"[installer] via {FIRST} niet gelukt", texts)
+        return lines
+
+    def test_a_file_dripped_at_one_byte_a_second_fails_and_the_second_server_installs(self):
+        first = self.routes(**{"tolbex.ini": drip(self.files["tolbex.ini"], rate=1)})
+        with HostileServer(first, port=39705, tls="localhost", lifetime=240, build=BUILD), \
+                Nginx(self.work / "site", http_port=39706, lifetime=240, build=BUILD):
+            lines = self.run_and_check_installed()
+        failed = seconds_until(lines, "Downloaden van tolbex.ini mislukt")
+        print(f"\ndripped file failed after {failed:.1f} s; run ended at {lines[-1][0]:.1f} s")
+        self.assertLess(failed, BOUND_SECONDS)
+
+    def test_a_dripped_manifest_fails_and_a_steady_4_kb_s_installs(self):
+        first = self.routes(**{"manifest.json": drip((self.update / "manifest.json").read_bytes(),
+                                                     rate=1)})
+        steady = drip(self.files["tolbex_core.dll"], rate=4096, every=0.25)
+        second = self.routes(**{"tolbex_core.dll": steady})
+        with HostileServer(first, port=39705, tls="localhost", lifetime=240, build=BUILD), \
+                HostileServer(second, port=39706, lifetime=240, build=BUILD):
+            lines = self.run_and_check_installed()
+        failed = seconds_until(lines, f"Geen updateserver bereikbaar ({FIRST})")
+        took = lines[-1][0] - failed
+        print(f"\ndripped manifest failed after {failed:.1f} s; "
+              f"200 KB at 4 KB/s from the second server took {took:.1f} s")
+        self.assertLess(failed, BOUND_SECONDS)
+
+
+if __name__ == "__main__":
+    unittest.main()
