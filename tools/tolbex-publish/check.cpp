@@ -7,6 +7,7 @@
 
 #include "common/types.h"
 #include "crypto/hex.h"
+#include "crypto/signature_text.h"
 #include "publish_crypto.h"
 #include "subcommands.h"
 #include "update/manifest_scan.h"
@@ -29,13 +30,8 @@ constexpr char kHelp[] =
     "Prints one verdict line per file, 'ok' or 'REFUSED' with the reason, and exits\n"
     "with 1 when anything would make the installer refuse the release.\n";
 
-constexpr std::size_t kSignatureLimit = 256;
 constexpr std::size_t kMinimumBytes = 64;
 constexpr std::uintmax_t kLimitBytes = 268435456;
-
-bool IsWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 struct CheckArgs {
     fs::path dir;
@@ -79,20 +75,20 @@ std::string ToText(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The signature file as the installer takes it: 1 to 256 bytes, trailing white space cut,
-// then 128 hex digits (white space inside ignored) making 64 bytes of r||s.
+// The signature file as the installer takes it, by the installer's own rule: 1 to 256
+// bytes, trailing white space cut, then 128 hex digits (white space inside ignored)
+// making 64 bytes of r||s.
 std::string SignatureVerdict(const fs::path& folder, const Bytes& manifest,
                              const std::vector<Bytes>& keys, bool& ok) {
     ok = false;
     Bytes body;
     if (!ReadFileBytes((folder / "manifest.sig").string(), body))
         return "missing";
-    if (body.empty() || body.size() > kSignatureLimit)
+    std::string text;
+    if (!SignatureTextOf(body, text))
         return "not 1 to 256 bytes";
-    std::string text = ToText(body);
-    while (!text.empty() && IsWhiteSpace(text.back())) text.pop_back();
     Bytes raw;
-    if (!HexDecode(text, raw) || raw.size() != 64)
+    if (!SignatureBytesOf(text, raw))
         return "not 128 hex digits";
     const Digest digest = Sha256Of(manifest);
     for (std::size_t i = 0; i < keys.size(); ++i) {
