@@ -106,3 +106,10 @@ WideString PathLexicallyNormal(const WideString& path) {
     if (out.empty()) out = L".";
     return out;
 }
+
+WideString PathWithoutTrailingSeparators(const WideString& path) {
+    const std::size_t root = RootPathLength(path);
+    std::size_t end = path.size();
+    while (end > root && IsPathSeparator(path[end - 1])) --end;
+    return path.substr(0, end);
+}

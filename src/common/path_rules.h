@@ -1,8 +1,9 @@
 // Windows path rules as pure functions on text: both '\' and '/' separate, joined paths
 // use '\'. Root names are a drive with colon (C:), two separators and a server name
-// (\\server), or the device prefixes \\?\ and \\.\ (with the drive or name after them
-// counted as part of the root name: \\?\C:). These are the rules of the standard
-// library's Windows filesystem::path, written out so they also hold on Linux.
+// (\\server), or the device prefixes \\?\ and \\.\ on their own (the drive or name after
+// them is the first component: \\?\C:\x has the root name \\?\ and the parent \\?\C:).
+// These are the rules of the standard library's Windows filesystem::path, written out
+// so they also hold on Linux.
 #pragma once
 
 #include "common/types.h"
@@ -32,3 +33,9 @@ WideString PathJoin(const WideString& folder, const WideString& name);
 // component before it (never above the root), repeated separators collapsed. A trailing
 // separator stays when the path had one. "C:/a/./b/../c" gives "C:\a\c".
 WideString PathLexicallyNormal(const WideString& path);
+
+// The path without separators at its end, never shorter than the root path:
+// "C:\a\b\\" gives "C:\a\b", "C:\" and "\\server\" stay as they are. With
+// PathLexicallyNormal before it, this is the lexical half of the weakly canonical form,
+// so that "C:/a/./b/" and "c:\A\b" compare equal without case.
+WideString PathWithoutTrailingSeparators(const WideString& path);

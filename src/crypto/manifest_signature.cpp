@@ -8,14 +8,11 @@
 #include "common/handles.h"
 #include "crypto/hex.h"
 #include "crypto/sha256.h"
+#include "crypto/signature_text.h"
 #include "deployment_data.h"
 #include "net/http_get.h"
 
 namespace {
-
-// A signature file is 128 digits plus a little white space; anything longer is not one.
-constexpr std::size_t kMaxSignatureFileBytes = 256;
-constexpr std::size_t kRawSignatureBytes = 64;  // r then s, 32 bytes each, big-endian
 
 // Each key is the hex of a 72-byte ECCPUBLICBLOB: "ECS1", key length 32 (little-endian),
 // then X and Y big-endian. The table ends with a null entry.
@@ -45,10 +42,9 @@ bool KeyVerifies(BCRYPT_ALG_HANDLE algorithm, const char* keyHex, std::uint8_t d
 
 std::string FetchSignatureText(const WideString& url) {
     ByteBuffer body;
-    if (!HttpGet(url, body) || body.empty() || body.size() > kMaxSignatureFileBytes)
+    std::string text;
+    if (!HttpGet(url, body) || !SignatureTextOf(body, text))
         return {};
-    std::string text(body.begin(), body.end());
-    while (!text.empty() && IsAsciiWhiteSpace(text.back())) text.pop_back();
     return text;
 }
 
@@ -56,7 +52,7 @@ std::string FetchSignatureText(const WideString& url) {
 // handling, so "a\r\nb" and "a\nb" have different signatures.
 bool VerifyManifestSignature(const std::string& manifest, const std::string& signature) {
     ByteBuffer raw;
-    if (!HexDecode(signature, raw) || raw.size() != kRawSignatureBytes)
+    if (!SignatureBytesOf(signature, raw))
         return false;
     std::uint8_t digest[32];
     if (!Sha256(manifest.data(), static_cast<std::uint32_t>(manifest.size()), digest)) {

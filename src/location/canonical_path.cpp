@@ -39,13 +39,6 @@ WideString FullPath(const WideString& path) {
     return WideString(buffer.data(), length);
 }
 
-// "C:\a\b\\" gives "C:\a\b"; a root path such as "C:\" stays as it is.
-WideString WithoutTrailingSeparators(WideString path) {
-    const std::size_t root = PathRootPath(path).size();
-    while (path.size() > root && IsPathSeparator(path.back())) path.pop_back();
-    return path;
-}
-
 // GetFinalPathNameByHandleW answers in the device form: \\?\C:\x or \\?\UNC\server\x.
 WideString WithoutDevicePrefix(const WideString& path) {
     if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
@@ -80,7 +73,7 @@ WideString FinalPathOnDisk(const WideString& path) {
 }  // namespace
 
 WideString WeaklyCanonicalPath(const WideString& path) {
-    const WideString full = WithoutTrailingSeparators(PathLexicallyNormal(FullPath(path)));
+    const WideString full = PathWithoutTrailingSeparators(PathLexicallyNormal(FullPath(path)));
     if (full.empty())
         return {};
 
@@ -107,5 +100,5 @@ WideString WeaklyCanonicalPath(const WideString& path) {
     for (auto name = missing.rbegin(); name != missing.rend(); ++name) {
         result = PathJoin(result, *name);
     }
-    return WithoutTrailingSeparators(PathLexicallyNormal(result));
+    return PathWithoutTrailingSeparators(PathLexicallyNormal(result));
 }

@@ -2,40 +2,35 @@
 // sends, so every byte sequence must scan without a read past the text, and the
 // results must keep the properties the update run relies on.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "fuzz_require.h"
 #include "update/manifest_scan.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 void CheckArray(const std::string& text, const std::string& key) {
     std::size_t total = 0;
     for (const std::string& item : ScanStringArray(text, key)) {
         // An item ends at the very next quote, so it can never hold one.
-        Require(item.find('"') == std::string::npos);
+        REQUIRE(item.find('"') == std::string::npos);
         total += item.size() + 2;
     }
-    Require(total <= text.size());
+    REQUIRE(total <= text.size());
 }
 
 void CheckObject(const std::string& text, const std::string& name) {
     const std::string value = ScanObjectString(text, "\"sha256\"", name);
-    Require(value.find('"') == std::string::npos);
-    Require(value.empty() || text.find('"' + value + '"') != std::string::npos);
+    REQUIRE(value.find('"') == std::string::npos);
+    REQUIRE(value.empty() || text.find('"' + value + '"') != std::string::npos);
 }
 
 void CheckVersion(const std::string& text) {
     const std::int32_t version = ScanVersionNumber(text);
     const std::wstring dotted = VersionNumberText(version);
-    Require(!dotted.empty());
+    REQUIRE(!dotted.empty());
     if (version >= 100)
-        Require(dotted.find(L'.') != std::wstring::npos);
+        REQUIRE(dotted.find(L'.') != std::wstring::npos);
 }
 
 }  // namespace

@@ -63,24 +63,33 @@ TEST(PathRules, JoinAddsOneBackslashUnlessFolderEndsInSeparatorOrIsBareDrive) {
     for (const auto& c : cases) EXPECT_EQ(PathJoin(c.folder, c.name), c.joined) << c.joined;
 }
 
+// The normal form, and the form the default-folder comparison makes of it: the same
+// without separators at the end, down to the root path.
 TEST(PathRules, LexicallyNormalFoldsDotsAndSeparators) {
     struct {
         const wchar_t* path;
         const wchar_t* normal;
+        const wchar_t* compared;
     } cases[] = {
-        {L"C:/Users/./anna/../anna/Tolbex", L"C:\\Users\\anna\\Tolbex"},
-        {L"C:\\a\\\\b", L"C:\\a\\b"},
-        {L"C:\\..\\a", L"C:\\a"},
-        {L"a\\..\\..\\b", L"..\\b"},
-        {L"a\\b\\", L"a\\b\\"},
-        {L"a\\.", L"a\\"},
-        {L"a\\b\\..", L"a\\"},
-        {L"..", L".."},
-        {L".", L"."},
-        {L"", L"."},
-        {L"//server/share/./x", L"\\\\server\\share\\x"},
+        {L"C:/Users/./anna/../anna/Tolbex", L"C:\\Users\\anna\\Tolbex", L"C:\\Users\\anna\\Tolbex"},
+        {L"C:\\a\\\\b", L"C:\\a\\b", L"C:\\a\\b"},
+        {L"C:\\..\\a", L"C:\\a", L"C:\\a"},
+        {L"a\\..\\..\\b", L"..\\b", L"..\\b"},
+        {L"a\\b\\", L"a\\b\\", L"a\\b"},
+        {L"a\\.", L"a\\", L"a"},
+        {L"a\\b\\..", L"a\\", L"a"},
+        {L"..", L"..", L".."},
+        {L".", L".", L"."},
+        {L"", L".", L"."},
+        {L"//server/share/./x", L"\\\\server\\share\\x", L"\\\\server\\share\\x"},
+        {L"C:\\\\", L"C:\\", L"C:\\"},
+        {L"//server/", L"\\\\server\\", L"\\\\server\\"},
+        {L"\\\\?\\C:\\Tolbex\\..\\", L"\\\\?\\C:\\", L"\\\\?\\C:"},
     };
-    for (const auto& c : cases) EXPECT_EQ(PathLexicallyNormal(c.path), c.normal) << c.path;
+    for (const auto& c : cases) {
+        EXPECT_EQ(PathLexicallyNormal(c.path), c.normal) << c.path;
+        EXPECT_EQ(PathWithoutTrailingSeparators(c.normal), c.compared) << c.path;
+    }
 }
 
 }  // namespace

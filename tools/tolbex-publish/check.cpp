@@ -11,6 +11,7 @@
 #include "crypto/hex.h"
 #include "http_fetch.h"
 #include "net/http_get.h"
+#include "crypto/signature_text.h"
 #include "publish_crypto.h"
 #include "subcommands.h"
 #include "update/manifest_scan.h"
@@ -42,7 +43,6 @@ constexpr char kHelp[] =
     "manifest.json bytes, or else both versions. Exits with 0 when every SOURCE passes\n"
     "(and both serve the same release), 1 otherwise, 2 for wrong usage.\n";
 
-constexpr std::size_t kSignatureLimit = 256;
 constexpr std::uint64_t kMinimumBytes = 64;
 constexpr std::uint64_t kLimitBytes = 268435456;
 
@@ -139,17 +139,16 @@ std::string ToText(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The signature file as the installer takes it: 1 to 256 bytes, trailing white space cut,
+// The signature file as the installer takes it, by the installer's own rule: 1 to 256 bytes, trailing white space cut,
 // then 128 hex digits (white space inside ignored) making 64 bytes of r||s.
 std::string SignatureVerdict(const Bytes& body, const Bytes& manifest,
                              const std::vector<Bytes>& keys, bool& ok) {
     ok = false;
-    if (body.empty() || body.size() > kSignatureLimit)
+    std::string text;
+    if (!SignatureTextOf(body, text))
         return "not 1 to 256 bytes (" + std::to_string(body.size()) + ")";
-    std::string text = ToText(body);
-    while (!text.empty() && IsAsciiWhiteSpace(text.back())) text.pop_back();
     Bytes raw;
-    if (!HexDecode(text, raw) || raw.size() != 64)
+    if (!SignatureBytesOf(text, raw))
         return "not 128 hex digits";
     const Digest digest = Sha256Of(manifest);
     for (std::size_t i = 0; i < keys.size(); ++i) {
