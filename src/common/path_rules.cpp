@@ -4,14 +4,16 @@
 
 namespace {
 
-bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool IsAsciiLetter(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
 
 // Length of the root name at the start of the path (0 when there is none).
 std::size_t RootNameLength(const WideString& p) {
     const std::size_t n = p.size();
     // Device prefixes \\?\ and \\.\ (either separator): the prefix is the root name.
-    if (n >= 4 && IsPathSeparator(p[0]) && IsPathSeparator(p[1]) && (p[2] == L'?' || p[2] == L'.') &&
-        IsPathSeparator(p[3])) {
+    if (n >= 4 && IsPathSeparator(p[0]) && IsPathSeparator(p[1]) &&
+        (p[2] == L'?' || p[2] == L'.') && IsPathSeparator(p[3])) {
         return 4;
     }
     // \\server: two separators, then a name up to the next separator. Three separators
@@ -21,7 +23,8 @@ std::size_t RootNameLength(const WideString& p) {
         while (end < n && !IsPathSeparator(p[end])) ++end;
         return end;
     }
-    if (n >= 2 && IsAsciiLetter(p[0]) && p[1] == L':') return 2;
+    if (n >= 2 && IsAsciiLetter(p[0]) && p[1] == L':')
+        return 2;
     return 0;
 }
 
@@ -33,11 +36,17 @@ std::size_t RootPathLength(const WideString& p) {
 
 }  // namespace
 
-bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsPathSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
-WideString PathRootName(const WideString& path) { return path.substr(0, RootNameLength(path)); }
+WideString PathRootName(const WideString& path) {
+    return path.substr(0, RootNameLength(path));
+}
 
-WideString PathRootPath(const WideString& path) { return path.substr(0, RootPathLength(path)); }
+WideString PathRootPath(const WideString& path) {
+    return path.substr(0, RootPathLength(path));
+}
 
 WideString PathLastComponent(const WideString& path) {
     const std::size_t root = RootPathLength(path);
@@ -55,10 +64,12 @@ WideString PathParent(const WideString& path) {
 }
 
 WideString PathJoin(const WideString& folder, const WideString& name) {
-    if (folder.empty()) return name;
+    if (folder.empty())
+        return name;
     const bool endsInSeparator = IsPathSeparator(folder.back());
     const bool bareDrive = folder.size() == 2 && RootNameLength(folder) == 2;
-    if (endsInSeparator || bareDrive) return folder + name;
+    if (endsInSeparator || bareDrive)
+        return folder + name;
     return folder + L'\\' + name;
 }
 
@@ -66,7 +77,8 @@ WideString PathLexicallyNormal(const WideString& path) {
     const std::size_t nameLength = RootNameLength(path);
     WideString root = path.substr(0, nameLength);
     for (auto& c : root) {
-        if (c == L'/') c = L'\\';
+        if (c == L'/')
+            c = L'\\';
     }
     std::size_t i = nameLength;
     const bool hasRootDirectory = i < path.size() && IsPathSeparator(path[i]);
@@ -91,19 +103,24 @@ WideString PathLexicallyNormal(const WideString& path) {
                 trailingSeparator = true;
                 continue;
             }
-            if (hasRootDirectory) continue;  // nothing lies above the root
+            if (hasRootDirectory)
+                continue;  // nothing lies above the root
         }
         parts.push_back(part);
     }
 
     WideString out = root;
-    if (hasRootDirectory) out += L'\\';
+    if (hasRootDirectory)
+        out += L'\\';
     for (std::size_t k = 0; k < parts.size(); ++k) {
-        if (k > 0) out += L'\\';
+        if (k > 0)
+            out += L'\\';
         out += parts[k];
     }
-    if (trailingSeparator && !parts.empty() && parts.back() != L"..") out += L'\\';
-    if (out.empty()) out = L".";
+    if (trailingSeparator && !parts.empty() && parts.back() != L"..")
+        out += L'\\';
+    if (out.empty())
+        out = L".";
     return out;
 }
 
@@ -112,4 +129,8 @@ WideString PathWithoutTrailingSeparators(const WideString& path) {
     std::size_t end = path.size();
     while (end > root && IsPathSeparator(path[end - 1])) --end;
     return path.substr(0, end);
+}
+
+bool SameCanonicalForm(const WideString& a, const WideString& b) {
+    return !a.empty() && !b.empty() && EqualsAsciiNoCase(a, b);
 }

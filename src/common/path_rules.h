@@ -39,3 +39,8 @@ WideString PathLexicallyNormal(const WideString& path);
 // PathLexicallyNormal before it, this is the lexical half of the weakly canonical form,
 // so that "C:/a/./b/" and "c:\A\b" compare equal without case.
 WideString PathWithoutTrailingSeparators(const WideString& path);
+
+// Whether two weakly canonical forms name the same file or folder: equal text, ASCII
+// letters in any case. A form that could not be computed is empty and matches nothing,
+// not even another empty form: two failed lookups must never make two paths "the same".
+bool SameCanonicalForm(const WideString& a, const WideString& b);

@@ -23,13 +23,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // Spellings differ ("c:/Users/x/./AppData/..") but the on-disk forms agree. A form that
-// could not be computed is empty and matches nothing: two failed lookups must not make a
-// foreign folder "the default", accepted unmarked and untested.
+// could not be computed matches nothing: otherwise two failed lookups would make any
+// foreign ...\Tolbex folder "the default", accepted unmarked and untested.
 bool IsDefaultFolder(const WideString& folder) {
-    const WideString defaultForm = WeaklyCanonicalPath(DefaultInstallDir());
-    const WideString folderForm = WeaklyCanonicalPath(folder);
-    return !defaultForm.empty() && !folderForm.empty() &&
-           EqualsAsciiNoCase(defaultForm, folderForm);
+    return SameCanonicalForm(WeaklyCanonicalPath(DefaultInstallDir()), WeaklyCanonicalPath(folder));
 }
 
 // The entries this installer itself leaves in a folder whose installation did not

@@ -76,9 +76,7 @@ WideString OwnPath() {
 // a downloads folder is not the launcher in the install folder. Either form failing
 // means "not the same", never "equal because both are empty".
 bool IsOwnFile(const WideString& target, const WideString& ownCanonical) {
-    const WideString canonical = WeaklyCanonicalPath(target);
-    return !canonical.empty() && !ownCanonical.empty() &&
-           EqualsAsciiNoCase(canonical, ownCanonical);
+    return SameCanonicalForm(WeaklyCanonicalPath(target), ownCanonical);
 }
 
 std::string ManifestText(const ByteBuffer& body) {

@@ -196,6 +196,31 @@ class ProefRoad(unittest.TestCase):
         for name, data in self.files.items():
             self.assertEqual((install / name).read_bytes(), data, name)
 
+    # The running program's own file is known by its path, not its name: a copy of the
+    # installer saved as tolbex_launcher.exe in a downloads folder installs the launcher
+    # under its own name; only a copy that runs from the install folder itself gets the
+    # release's launcher beside it as tolbex_launcher.exe.new.
+    def test_a_copy_named_like_the_launcher(self):
+        launcher = self.files["tolbex_launcher.exe"]
+        downloads = self.folder / "Downloads"
+        downloads.mkdir()
+        copy = downloads / "tolbex_launcher.exe"
+        shutil.copyfile(self.build.setup, copy)
+        inside = self.folder / "elders"
+        (inside / "Tolbex").mkdir(parents=True)
+        running = inside / "Tolbex" / "tolbex_launcher.exe"
+        shutil.copyfile(self.build.setup, running)
+        with Nginx.demo(self.site, build=self.build):
+            outside_code, _ = capture_log([copy, "--proef", win_path(self.folder)],
+                                          build=self.build, timeout=120)
+            inside_code, _ = capture_log([running, "--proef", win_path(inside)],
+                                         build=self.build, timeout=120)
+        self.assertEqual(outside_code, 0)
+        self.assert_installed(self.folder / "Tolbex")
+        self.assertEqual(inside_code, 0)
+        self.assertEqual((inside / "Tolbex" / "tolbex_launcher.exe.new").read_bytes(), launcher)
+        self.assertEqual(running.read_bytes(), self.build.setup.read_bytes())
+
     def test_quoted_folder_with_spaces_is_one_argument(self):
         spaced = self.folder / "Mijn Spellen" / "E T S 2"
         spaced.mkdir(parents=True)

@@ -92,4 +92,27 @@ TEST(PathRules, LexicallyNormalFoldsDotsAndSeparators) {
     }
 }
 
+// Two canonical forms name the same folder only when both could be computed: an empty
+// form (a failed lookup) matches nothing, not even another empty one.
+TEST(PathRules, SameCanonicalFormNeedsTwoFormsThatAgree) {
+    struct {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool same;
+    } cases[] = {
+        {L"C:\\Users\\Anna\\AppData\\Local\\Programs\\Tolbex",
+         L"c:\\users\\anna\\appdata\\local\\programs\\TOLBEX", true},
+        {L"C:\\Tolbex", L"C:\\Tolbex", true},
+        {L"C:\\Tolbex", L"D:\\Tolbex", false},
+        {L"C:\\Tolbex", L"C:\\Tolbex\\", false},    // forms come without trailing separators
+        {L"C:\\Zo\u00eb", L"C:\\ZO\u00cb", false},  // only ASCII letters fold
+        {L"", L"", false},
+        {L"", L"C:\\Tolbex", false},
+        {L"C:\\Tolbex", L"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SameCanonicalForm(c.a, c.b), c.same) << c.a << L" / " << c.b;
+    }
+}
+
 }  // namespace
