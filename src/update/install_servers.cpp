@@ -2,6 +2,7 @@
 // other, until one of them has delivered the launcher.
 #include "update/install_servers.h"
 
+#include "common/install_names.h"
 #include "common/path_rules.h"
 #include "deployment_data.h"
 #include "location/install_dir.h"
@@ -20,7 +21,7 @@ constexpr const wchar_t* kUpdateServerList[] = {TOLBEX_UPDATE_SERVER_1, TOLBEX_U
 bool ServerDelivered(const WideString& server) {
     const UpdateResult result = RunUpdate(server, InstallDir, true, true);
     // PathExists counts a failing status query as absent: the next server is tried.
-    return result.filesChanged && PathExists(PathJoin(InstallDir, kLauncherFileName));
+    return result.filesChanged && PathExists(LauncherPathIn(InstallDir));
 }
 
 }  // namespace

@@ -8,10 +8,6 @@ namespace {
 
 constexpr char kVersionKey[] = "\"version\"";
 
-bool IsAtoiSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -21,7 +17,7 @@ bool IsDigit(char c) {
 // "2.9" gives 2, "\"3\"" gives 0, "99999999999" gives 2147483647.
 std::int32_t ReadAtoi(const std::string& text, std::size_t p) {
     const std::size_t size = text.size();
-    while (p < size && IsAtoiSpace(text[p])) ++p;
+    while (p < size && IsAsciiWhiteSpace(text[p])) ++p;
     bool negative = false;
     if (p < size && (text[p] == '+' || text[p] == '-'))
         negative = text[p++] == '-';

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/file_sizes.h"
 #include "common/path_rules.h"
 #include "crypto/manifest_signature.h"
 #include "crypto/sha256.h"
@@ -27,16 +28,12 @@ namespace {
 constexpr wchar_t kCurrentVersionText[] = L"2.9.9";
 constexpr std::int32_t kCurrentVersionNumber = 299;
 
-constexpr char kLauncherName[] = "tolbex_launcher.exe";
-
 constexpr wchar_t kManifestPath[] = L"/update/manifest.json";
 constexpr wchar_t kSignaturePath[] = L"/update/manifest.sig";
 constexpr wchar_t kFilePathPrefix[] = L"/update/";
 constexpr char kFilesKey[] = "\"files\"";
 constexpr char kHashesKey[] = "\"sha256\"";
 
-// No file of a release is this small; a shorter body is an error page or a cut-off.
-constexpr std::size_t kMinimumFileBytes = 64;
 constexpr DWORD kModulePathUnits = 260;
 constexpr DWORD kLongestPathUnits = 32768;
 constexpr std::size_t kStatusUnits = 2048;
@@ -91,7 +88,7 @@ std::string ManifestText(const ByteBuffer& body) {
 bool LocalFilesMatch(const std::string& manifest, const WideString& folder) {
     for (const std::string& name : ScanStringArray(manifest, kFilesKey)) {
         const std::string expected = ScanObjectString(manifest, kHashesKey, name);
-        if (expected.empty() || EqualsAsciiNoCase(name, std::string(kLauncherName)))
+        if (expected.empty() || IsLauncherFile(name))
             continue;
         const std::string local = FileSha256Hex(PathJoin(folder, WidenBytes(name)));
         if (!EqualsAsciiNoCase(local, expected)) {
