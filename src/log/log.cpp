@@ -10,6 +10,7 @@
 #include "common/install_names.h"
 #include "common/path_rules.h"
 #include "log/log_format.h"
+#include "log/noise_filter.h"
 
 namespace {
 

@@ -18,8 +18,10 @@ constexpr const wchar_t* kUpdateServerList[] = {TOLBEX_UPDATE_SERVER_1, TOLBEX_U
 // Success needs both: this run committed every file of its release (filesChanged is set
 // only then; a run that failed anywhere changed nothing), and the launcher is there
 // afterwards. A launcher left by an earlier install does not make a failed run count.
+// An installation writes whatever release the server has (apply), even one of the
+// version the installer counts as installed or an older one (force).
 bool ServerDelivered(const WideString& server) {
-    const UpdateResult result = RunUpdate(server, InstallDir, true, true);
+    const UpdateResult result = RunUpdate(server, InstallDir, /*apply=*/true, /*force=*/true);
     // PathExists counts a failing status query as absent: the next server is tried.
     return result.filesChanged && PathExists(LauncherPathIn(InstallDir));
 }

@@ -1,5 +1,6 @@
 // One update run against one server: fetch, decide, verify the signature, download and
-// check every file, and only then write them, the program's own file last.
+// check every file, and only then write them, the program's own file last (the contract,
+// with every outcome's status text and log lines, is in the header).
 #include "update/update_run.h"
 
 #include <windows.h>
@@ -76,6 +77,17 @@ bool IsOwnFile(const WideString& target, const WideString& ownCanonical) {
     const WideString canonical = WeaklyCanonicalPath(target);
     return !canonical.empty() && !ownCanonical.empty() &&
            EqualsAsciiNoCase(canonical, ownCanonical);
+}
+
+// printf-style (log_format.h meanings). A text longer than the buffer is cut at 2047
+// units; the status texts are far shorter.
+WideString FormatStatusText(const wchar_t* format, ...) {
+    wchar_t text[kStatusUnits];
+    va_list args;
+    va_start(args, format);
+    FormatWideV(text, kStatusUnits, format, args);
+    va_end(args);
+    return text;
 }
 
 std::string ManifestText(const ByteBuffer& body) {
@@ -245,16 +257,6 @@ bool WriteAll(const WideString& folder, const std::vector<StagedFile>& staged,
 }
 
 }  // namespace
-
-WideString FormatStatusText(const wchar_t* format, ...) {
-    // A text longer than the buffer is cut at 2047 units; the status texts are far shorter.
-    wchar_t text[kStatusUnits];
-    va_list args;
-    va_start(args, format);
-    FormatWideV(text, kStatusUnits, format, args);
-    va_end(args);
-    return text;
-}
 
 UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply,
                        bool force) {
