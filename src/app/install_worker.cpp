@@ -7,6 +7,7 @@
 #include "app/launcher.h"
 #include "app/shortcut.h"
 #include "common/handles.h"
+#include "common/install_names.h"
 #include "common/path_rules.h"
 #include "location/install_dir.h"
 #include "log/log.h"
@@ -27,7 +28,7 @@ constexpr const wchar_t* kDownloadFailedText =
 // Both shortcuts exist and the "klaar" line is written before the launcher starts, so
 // a launcher that looks for its shortcut or a reader of the log sees them in order.
 void CompleteInstallation(HWND window) {
-    const WideString target = PathJoin(InstallDir, kLauncherFileName);
+    const WideString target = LauncherPathIn(InstallDir);
     CreateShortcutIn(FOLDERID_Desktop, target);
     CreateShortcutIn(FOLDERID_Programs, target);
     LogLine(L"[installer] klaar in %s", InstallDir.c_str());

@@ -6,6 +6,7 @@
 
 #include "app/report_text.h"
 #include "common/handles.h"
+#include "common/install_names.h"
 #include "common/path_rules.h"
 #include "location/install_dir.h"
 #include "location/validation.h"
@@ -41,8 +42,8 @@ bool WriteReport(const WideString& path, const std::string& bytes) {
 }  // namespace
 
 int RunTestMode(const WideString& folder) {
-    // "Tolbex" is always appended, also when the folder already is called Tolbex.
-    InstallDir = PathJoin(folder, L"Tolbex");
+    // The product folder is always appended, also when the folder already is called so.
+    InstallDir = PathJoin(folder, kProductFolderName);
 
     TestReportValues values;
     values.map = InstallDir;

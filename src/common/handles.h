@@ -93,6 +93,11 @@ using BcryptHash = UniqueHandle<BCRYPT_HASH_HANDLE, handle_detail::CloseHash,
                                 handle_detail::Null<BCRYPT_HASH_HANDLE>>;
 using BcryptKey =
     UniqueHandle<BCRYPT_KEY_HANDLE, handle_detail::CloseKey, handle_detail::Null<BCRYPT_KEY_HANDLE>>;
+// BCrypt calls report an NTSTATUS, not a BOOL with a last error: every success code is
+// >= 0 (BCRYPT_SUCCESS), every failure negative.
+inline bool BcryptSucceeded(NTSTATUS status) {
+    return BCRYPT_SUCCESS(status);
+}
 // A timer of the default timer queue (CreateTimerQueueTimer). Closing it waits for a
 // callback in progress, so the callback's data may be freed right after.
 using QueueTimer = UniqueHandle<HANDLE, handle_detail::DeleteTimer, handle_detail::Null<HANDLE>>;

@@ -20,6 +20,13 @@ inline WideString WidenBytes(const std::string& text) {
     return wide;
 }
 
+// The six ASCII white-space characters, as C's isspace has them in the "C" locale:
+// space, tab, line feed, vertical tab, form feed and carriage return. The manifest's
+// version number may follow them; signature and key texts may hold them anywhere.
+inline bool IsAsciiWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 // ASCII case-insensitive comparison of two whole texts; other characters must match
 // exactly. Works for std::string and WideString alike.
 template <typename Text>

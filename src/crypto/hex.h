@@ -7,12 +7,6 @@
 
 #include "common/types.h"
 
-// The six ASCII white-space characters of signature and key texts: space, tab, line
-// feed, vertical tab, form feed and carriage return.
-inline bool IsAsciiWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Lowercase hex of count bytes: 00 ff 1a gives "00ff1a".
 std::string HexLower(const std::uint8_t* bytes, std::size_t count);
 

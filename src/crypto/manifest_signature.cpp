@@ -18,10 +18,6 @@ namespace {
 // then X and Y big-endian. The table ends with a null entry.
 const char* const kManifestKeys[] = {TOLBEX_MANIFEST_KEY_1, TOLBEX_MANIFEST_KEY_2, nullptr};
 
-bool Succeeded(NTSTATUS status) {
-    return status >= 0;
-}
-
 // One key: decoded and imported afresh, then asked to verify the digest. A key that does
 // not decode or import simply does not verify.
 bool KeyVerifies(BCRYPT_ALG_HANDLE algorithm, const char* keyHex, std::uint8_t digest[32],
@@ -30,12 +26,12 @@ bool KeyVerifies(BCRYPT_ALG_HANDLE algorithm, const char* keyHex, std::uint8_t d
     if (!HexDecode(keyHex, blob))
         return false;
     BcryptKey key;
-    if (!Succeeded(BCryptImportKeyPair(algorithm, nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
-                                       blob.data(), static_cast<ULONG>(blob.size()), 0))) {
+    if (!BcryptSucceeded(BCryptImportKeyPair(algorithm, nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
+                                             blob.data(), static_cast<ULONG>(blob.size()), 0))) {
         return false;
     }
-    return Succeeded(BCryptVerifySignature(key.get(), nullptr, digest, 32, signature.data(),
-                                           static_cast<ULONG>(signature.size()), 0));
+    return BcryptSucceeded(BCryptVerifySignature(key.get(), nullptr, digest, 32, signature.data(),
+                                                 static_cast<ULONG>(signature.size()), 0));
 }
 
 }  // namespace
@@ -59,8 +55,8 @@ bool VerifyManifestSignature(const std::string& manifest, const std::string& sig
         return false;
     }
     BcryptAlgorithm algorithm;
-    if (!Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM,
-                                               nullptr, 0))) {
+    if (!BcryptSucceeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM,
+                                                     nullptr, 0))) {
         return false;
     }
     for (const char* const* key = kManifestKeys; *key != nullptr; ++key) {

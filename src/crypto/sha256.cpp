@@ -4,19 +4,11 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include "common/file_sizes.h"
 #include "common/handles.h"
 #include "crypto/hex.h"
 
 namespace {
-
-// Files of this size or more are never hashed: no file the installer accepts is that
-// large, and the limit bounds the single in-memory copy.
-constexpr LONGLONG kMaxFileBytes = 268435456;
-
-// BCrypt calls report an NTSTATUS; every success code is >= 0.
-bool Succeeded(NTSTATUS status) {
-    return status >= 0;
-}
 
 // The whole file in one buffer, or false. Sharing read and delete but not write makes the
 // open fail while another handle has the file open for writing, so a file half-written by
@@ -27,8 +19,12 @@ bool ReadWholeFile(const WideString& path, ByteBuffer& contents) {
     if (!file)
         return false;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart >= kMaxFileBytes)
+    // Files of kFileLimitBytes or more are never hashed: no file the installer accepts is
+    // that large, and the limit bounds the single in-memory copy.
+    if (!GetFileSizeEx(file.get(), &size) ||
+        static_cast<std::uint64_t>(size.QuadPart) >= kFileLimitBytes) {
         return false;
+    }
     contents.assign(static_cast<std::size_t>(size.QuadPart), 0);
     DWORD read = 0;
     const DWORD wanted = static_cast<DWORD>(size.QuadPart);
@@ -41,19 +37,20 @@ bool ReadWholeFile(const WideString& path, ByteBuffer& contents) {
 
 bool Sha256(const void* data, std::uint32_t length, std::uint8_t digest[32]) {
     BcryptAlgorithm algorithm;
-    if (!Succeeded(
+    if (!BcryptSucceeded(
             BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
         return false;
     }
     BcryptHash hash;
-    if (!Succeeded(BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) {
+    if (!BcryptSucceeded(
+            BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) {
         return false;
     }
     // BCryptHashData takes a non-const pointer although it only reads the input.
     auto* input = static_cast<PUCHAR>(const_cast<void*>(data));
-    if (!Succeeded(BCryptHashData(hash.get(), input, length, 0)))
+    if (!BcryptSucceeded(BCryptHashData(hash.get(), input, length, 0)))
         return false;
-    return Succeeded(BCryptFinishHash(hash.get(), digest, 32, 0));
+    return BcryptSucceeded(BCryptFinishHash(hash.get(), digest, 32, 0));
 }
 
 std::string FileSha256Hex(const WideString& path) {

@@ -1,18 +1,18 @@
 #include "location/folder_choice.h"
 
+#include "common/install_names.h"
 #include "common/path_rules.h"
 
 namespace {
 
-constexpr const wchar_t* kProductFolder = L"Tolbex";
 constexpr std::uint64_t kBytesPerGb = std::uint64_t{1} << 30;
 
 }  // namespace
 
 WideString InstallDirForChoice(const WideString& chosen) {
-    if (EqualsAsciiNoCase(PathLastComponent(chosen), WideString(kProductFolder)))
+    if (EqualsAsciiNoCase(PathLastComponent(chosen), WideString(kProductFolderName)))
         return chosen;
-    return PathJoin(chosen, kProductFolder);
+    return PathJoin(chosen, kProductFolderName);
 }
 
 WideString PathLabelText(const WideString& installDir,

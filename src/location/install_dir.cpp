@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "common/handles.h"
+#include "common/install_names.h"
 #include "common/path_rules.h"
 
 WideString InstallDir;
@@ -38,13 +39,16 @@ WideString KnownFolderPath(REFKNOWNFOLDERID folderId) {
 }
 
 WideString DefaultInstallDir() {
-    return PathJoin(PathJoin(KnownFolderPath(FOLDERID_LocalAppData), L"Programs"), L"Tolbex");
+    return PathJoin(PathJoin(KnownFolderPath(FOLDERID_LocalAppData), L"Programs"),
+                    kProductFolderName);
 }
 
 WideString FindExistingInstall() {
     const WideString candidate = ReadInstallLocation();
-    if (!candidate.empty() && PathExists(PathJoin(candidate, kLauncherFileName))) return candidate;
+    if (!candidate.empty() && PathExists(LauncherPathIn(candidate)))
+        return candidate;
     const WideString fallback = DefaultInstallDir();
-    if (PathExists(PathJoin(fallback, kLauncherFileName))) return fallback;
+    if (PathExists(LauncherPathIn(fallback)))
+        return fallback;
     return {};
 }

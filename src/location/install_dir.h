@@ -25,6 +25,3 @@ WideString FindExistingInstall();
 // Whether anything (file, folder, other) exists at the path; links are followed and a
 // failing status query counts as absent.
 bool PathExists(const WideString& path);
-
-// The launcher's file name in an install folder.
-inline constexpr const wchar_t* kLauncherFileName = L"tolbex_launcher.exe";

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/install_names.h"
 #include "common/path_rules.h"
 #include "location/canonical_path.h"
 #include "location/install_dir.h"
@@ -94,8 +95,7 @@ const wchar_t* ValidateInstallDir() {
     }
 
     const bool existed = PathExists(InstallDir);
-    if (existed && !IsEmptyEntry(InstallDir) &&
-        !PathExists(PathJoin(InstallDir, kLauncherFileName))) {
+    if (existed && !IsEmptyEntry(InstallDir) && !PathExists(LauncherPathIn(InstallDir))) {
         return FolderNotEmptyMessage;
     }
 
@@ -112,6 +112,6 @@ const wchar_t* ValidateInstallDir() {
 }
 
 bool IsOwnFolder(const WideString& folder) {
-    return EqualsAsciiNoCase(PathLastComponent(folder), WideString(L"Tolbex")) &&
+    return EqualsAsciiNoCase(PathLastComponent(folder), WideString(kProductFolderName)) &&
            PathExists(PathJoin(folder, kMarkerFileName));
 }

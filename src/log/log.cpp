@@ -7,8 +7,10 @@
 #include <filesystem>
 
 #include "common/handles.h"
+#include "common/install_names.h"
 #include "common/path_rules.h"
 #include "log/log_format.h"
+#include "log/noise_filter.h"
 
 namespace {
 
@@ -59,8 +61,8 @@ void LogLine(const wchar_t* format, ...) {
 WideString AppDataDir() {
     CoTaskString documents;
     if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, documents.put()))) {
-        return PathJoin(documents.get(), L"Tolbex");
+        return PathJoin(documents.get(), kProductFolderName);
     }
     // The throwing form on purpose: with neither folder there is no data folder at all.
-    return PathJoin(std::filesystem::temp_directory_path().wstring(), L"Tolbex");
+    return PathJoin(std::filesystem::temp_directory_path().wstring(), kProductFolderName);
 }

@@ -25,8 +25,3 @@ void AttachLogStream(std::wostream* stream);
 // Throws std::filesystem::filesystem_error ("temp_directory_path") only when the
 // temporary folder cannot be determined either.
 WideString AppDataDir();
-
-// The noise filter: true when LogLine must drop the message. Reads config.ini from
-// AppDataDir once per process ([Tolbex] diagnose, nonzero switches filtering off).
-// Call with state.mutex held.
-bool IsLogNoise(LogState& state, const wchar_t* message);

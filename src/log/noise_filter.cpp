@@ -1,3 +1,5 @@
+#include "log/noise_filter.h"
+
 #include <windows.h>
 
 #include <filesystem>

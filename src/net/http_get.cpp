@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cwchar>
 
+#include "common/file_sizes.h"
 #include "common/handles.h"
 
 namespace {
@@ -136,21 +137,21 @@ bool StartWatch(ProgressWatch& watch) {
 
 // Appends the body to body. Ends like the platform's loop: a failed availability query or
 // read stops reading and keeps what came so far (the callers' hash and signature checks
-// catch a short body). False only when the body passes kMaxBodyBytes; body is then back to
+// catch a short body). False only when the body passes kFileLimitBytes; body is then back to
 // its old size. With a Content-Length the buffer is reserved once, so it never grows by
 // doubling and a large file costs about its own size in memory.
 bool ReadBody(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& received) {
     const std::size_t start = body.size();
     std::uint64_t announced = 0;
     if (AnnouncedLength(request, announced)) {
-        if (announced > kMaxBodyBytes)
+        if (announced > kFileLimitBytes)
             return false;
         body.reserve(start + static_cast<std::size_t>(announced));
     }
     DWORD available = 0;
     while (WinHttpQueryDataAvailable(request, &available) && available > 0) {
         const std::size_t old = body.size();
-        if (old - start + available > kMaxBodyBytes) {
+        if (old - start + available > kFileLimitBytes) {
             body.resize(start);
             return false;
         }

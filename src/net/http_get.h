@@ -16,12 +16,9 @@ struct UrlParts {
 // too long (host 256, path and extra information 1024 units each, NUL included).
 bool CrackUrl(const WideString& url, UrlParts& parts);
 
-// The largest body HttpGet accepts. No file larger than this could pass the installer's
-// own checks, so a longer body is a broken or hostile server.
-inline constexpr std::uint64_t kMaxBodyBytes = 268435456;
-
 // GETs url with agent "Tolbex", the system proxy, time-outs of 3/3/5/15 s and no extra
 // headers. True only for a final status of 200; the body is then appended to body.
-// False (body unchanged) for every other outcome, and for a body over kMaxBodyBytes.
+// False (body unchanged) for every other outcome, and for a body over kFileLimitBytes
+// (common/file_sizes.h): no file of a release is that large.
 // Redirects are followed, except from https to http. Any thread; no state kept.
 bool HttpGet(const WideString& url, ByteBuffer& body);

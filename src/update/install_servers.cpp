@@ -2,6 +2,7 @@
 // other, until one of them has delivered the launcher.
 #include "update/install_servers.h"
 
+#include "common/install_names.h"
 #include "common/path_rules.h"
 #include "deployment_data.h"
 #include "location/install_dir.h"
@@ -17,10 +18,12 @@ constexpr const wchar_t* kUpdateServerList[] = {TOLBEX_UPDATE_SERVER_1, TOLBEX_U
 // Success needs both: this run committed every file of its release (filesChanged is set
 // only then; a run that failed anywhere changed nothing), and the launcher is there
 // afterwards. A launcher left by an earlier install does not make a failed run count.
+// An installation writes whatever release the server has (apply), even one of the
+// version the installer counts as installed or an older one (force).
 bool ServerDelivered(const WideString& server) {
-    const UpdateResult result = RunUpdate(server, InstallDir, true, true);
+    const UpdateResult result = RunUpdate(server, InstallDir, /*apply=*/true, /*force=*/true);
     // PathExists counts a failing status query as absent: the next server is tried.
-    return result.filesChanged && PathExists(PathJoin(InstallDir, kLauncherFileName));
+    return result.filesChanged && PathExists(LauncherPathIn(InstallDir));
 }
 
 }  // namespace

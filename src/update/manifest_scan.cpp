@@ -1,5 +1,5 @@
-// The manifest scanners. Every search is std::string::find over the raw bytes, so NUL
-// and bytes above 0x7F are ordinary bytes and nothing relies on a terminator.
+// The manifest scanners: std::string::find over the raw bytes (the rules and worked
+// examples are in the header).
 #include "update/manifest_scan.h"
 
 #include <climits>
@@ -8,20 +8,15 @@ namespace {
 
 constexpr char kVersionKey[] = "\"version\"";
 
-bool IsAtoiSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
 // atoi from position p, but defined where atoi is not: a value beyond the 32-bit range
-// saturates to INT32_MAX or INT32_MIN instead of overflowing. "  -4x" gives -4,
-// "2.9" gives 2, "\"3\"" gives 0, "99999999999" gives 2147483647.
+// saturates to INT32_MAX or INT32_MIN instead of overflowing.
 std::int32_t ReadAtoi(const std::string& text, std::size_t p) {
     const std::size_t size = text.size();
-    while (p < size && IsAtoiSpace(text[p])) ++p;
+    while (p < size && IsAsciiWhiteSpace(text[p])) ++p;
     bool negative = false;
     if (p < size && (text[p] == '+' || text[p] == '-'))
         negative = text[p++] == '-';
@@ -64,8 +59,7 @@ std::vector<std::string> ScanStringArray(const std::string& manifest, const std:
         close = manifest.size();
 
     // The next opening quote is searched from the byte after p, and p is put one past
-    // the closing quote, so two items need at least one byte between them:
-    // ["a","b"] gives a and b, but ["a""b"] gives only a.
+    // the closing quote: hence the byte needed between two items.
     for (std::size_t p = open; p < close;) {
         const std::size_t q1 = manifest.find('"', p + 1);
         if (q1 == std::string::npos || q1 > close)
@@ -103,8 +97,6 @@ std::string ScanObjectString(const std::string& manifest, const std::string& key
     return manifest.substr(q1 + 1, q2 - q1 - 1);
 }
 
-// 299 gives 2.9.9 and 1015 gives 10.1.5: the last two digits are the minor and patch
-// numbers. Below 100 there is no dotted form: 99 stays 99, -4 stays -4.
 WideString VersionNumberText(std::int32_t number) {
     if (number < 100)
         return std::to_wstring(number);

@@ -6,17 +6,24 @@
 #include <iterator>
 #include <string>
 
+#include "common/install_names.h"
 #include "common/types.h"
 
 // The only names an update may write, compared ASCII case-insensitively as whole names.
 inline constexpr const char* kAllowedUpdateFiles[] = {
-    "tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini", "Vonkel.dll"};
+    kLauncherFileName, "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini", "Vonkel.dll"};
 
 // "TOLBEX_CORE.DLL" is allowed; "sub\tolbex.ini" and "tolbex.ini " are not.
 inline bool IsAllowedUpdateFile(const std::string& name) {
     return std::any_of(
         std::begin(kAllowedUpdateFiles), std::end(kAllowedUpdateFiles),
         [&](const char* allowed) { return EqualsAsciiNoCase(name, std::string(allowed)); });
+}
+
+// Whether a manifest name is the launcher, ASCII case-insensitively as a whole name:
+// "TOLBEX_LAUNCHER.EXE" is, "tolbex_launcher.exe.new" is not.
+inline bool IsLauncherFile(const std::string& name) {
+    return EqualsAsciiNoCase(name, std::string(kLauncherFileName));
 }
 
 // The names a write phase makes beside the installed ones. None of them can be mistaken

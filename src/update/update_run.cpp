@@ -1,5 +1,6 @@
 // One update run against one server: fetch, decide, verify the signature, download and
-// check every file, and only then write them, the program's own file last.
+// check every file, and only then write them, the program's own file last (the contract,
+// with every outcome's status text and log lines, is in the header).
 #include "update/update_run.h"
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/file_sizes.h"
 #include "common/path_rules.h"
 #include "crypto/manifest_signature.h"
 #include "crypto/sha256.h"
@@ -27,16 +29,12 @@ namespace {
 constexpr wchar_t kCurrentVersionText[] = L"2.9.9";
 constexpr std::int32_t kCurrentVersionNumber = 299;
 
-constexpr char kLauncherName[] = "tolbex_launcher.exe";
-
 constexpr wchar_t kManifestPath[] = L"/update/manifest.json";
 constexpr wchar_t kSignaturePath[] = L"/update/manifest.sig";
 constexpr wchar_t kFilePathPrefix[] = L"/update/";
 constexpr char kFilesKey[] = "\"files\"";
 constexpr char kHashesKey[] = "\"sha256\"";
 
-// No file of a release is this small; a shorter body is an error page or a cut-off.
-constexpr std::size_t kMinimumFileBytes = 64;
 constexpr DWORD kModulePathUnits = 260;
 constexpr DWORD kLongestPathUnits = 32768;
 constexpr std::size_t kStatusUnits = 2048;
@@ -79,6 +77,17 @@ bool IsOwnFile(const WideString& target, const WideString& ownCanonical) {
     return SameCanonicalForm(WeaklyCanonicalPath(target), ownCanonical);
 }
 
+// printf-style (log_format.h meanings). A text longer than the buffer is cut at 2047
+// units; the status texts are far shorter.
+WideString FormatStatusText(const wchar_t* format, ...) {
+    wchar_t text[kStatusUnits];
+    va_list args;
+    va_start(args, format);
+    FormatWideV(text, kStatusUnits, format, args);
+    va_end(args);
+    return text;
+}
+
 std::string ManifestText(const ByteBuffer& body) {
     return std::string(body.begin(), body.end());
 }
@@ -89,7 +98,7 @@ std::string ManifestText(const ByteBuffer& body) {
 bool LocalFilesMatch(const std::string& manifest, const WideString& folder) {
     for (const std::string& name : ScanStringArray(manifest, kFilesKey)) {
         const std::string expected = ScanObjectString(manifest, kHashesKey, name);
-        if (expected.empty() || EqualsAsciiNoCase(name, std::string(kLauncherName)))
+        if (expected.empty() || IsLauncherFile(name))
             continue;
         const std::string local = FileSha256Hex(PathJoin(folder, WidenBytes(name)));
         if (!EqualsAsciiNoCase(local, expected)) {
@@ -246,16 +255,6 @@ bool WriteAll(const WideString& folder, const std::vector<StagedFile>& staged,
 }
 
 }  // namespace
-
-WideString FormatStatusText(const wchar_t* format, ...) {
-    // A text longer than the buffer is cut at 2047 units; the status texts are far shorter.
-    wchar_t text[kStatusUnits];
-    va_list args;
-    va_start(args, format);
-    FormatWideV(text, kStatusUnits, format, args);
-    va_end(args);
-    return text;
-}
 
 UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply,
                        bool force) {

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/file_sizes.h"
+#include "common/install_names.h"
 #include "common/types.h"
 #include "crypto/hex.h"
-#include "http_fetch.h"
-#include "net/http_get.h"
 #include "crypto/signature_text.h"
+#include "http_fetch.h"
 #include "publish_crypto.h"
 #include "subcommands.h"
 #include "update/manifest_scan.h"
@@ -42,9 +43,6 @@ constexpr char kHelp[] =
     "verdict per SOURCE. With two, says whether they serve the same release: the same\n"
     "manifest.json bytes, or else both versions. Exits with 0 when every SOURCE passes\n"
     "(and both serve the same release), 1 otherwise, 2 for wrong usage.\n";
-
-constexpr std::uint64_t kMinimumBytes = 64;
-constexpr std::uint64_t kLimitBytes = 268435456;
 
 // A release folder, or a live server's base URL (without a trailing '/').
 struct Source {
@@ -108,6 +106,11 @@ std::string Label(const Source& source, const std::string& name) {
     return source.remote ? source.where + "/update/" + name : name;
 }
 
+// "256 MiB" for 268435456.
+std::string MebibyteText(std::uint64_t bytes) {
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
 // Reads a file of a release folder as FetchUrl delivers one from a server.
 bool ReadReleaseFile(const fs::path& path, bool keepBytes, FetchedBody& body,
                      std::string& problem) {
@@ -115,8 +118,8 @@ bool ReadReleaseFile(const fs::path& path, bool keepBytes, FetchedBody& body,
     const std::uintmax_t size = fs::file_size(path, failure);
     if (failure)
         return problem = "missing from the release folder", false;
-    if (size > kMaxBodyBytes)
-        return problem = "over the 256 MiB cap", false;
+    if (size > kFileLimitBytes)
+        return problem = "over the " + MebibyteText(kFileLimitBytes) + " cap", false;
     Bytes bytes;
     if (!ReadFileBytes(path.string(), bytes))
         return problem = "unreadable", false;
@@ -187,10 +190,11 @@ std::string FileProblem(const Source& source, const CheckArgs& args, const std::
     if (!FetchReleaseFile(source, args.caFile, name, false, body, problem))
         return problem;
     size = body.size;
-    if (size < kMinimumBytes)
-        return "under 64 bytes (" + std::to_string(size) + ")";
-    if (size >= kLimitBytes)
-        return "256 MiB or larger";
+    if (size < kMinimumFileBytes)
+        return "under " + std::to_string(kMinimumFileBytes) + " bytes (" + std::to_string(size) +
+               ")";
+    if (size >= kFileLimitBytes)
+        return MebibyteText(kFileLimitBytes) + " or larger";
     const std::string expected = ScanObjectString(manifest, "\"sha256\"", name);
     if (expected.empty())
         return "no sha256 entry under this spelling";
@@ -215,15 +219,15 @@ bool CheckFiles(const Source& source, const CheckArgs& args, const std::string& 
             std::printf("REFUSED  %s: %s\n", label.c_str(), problem.c_str());
             ok = false;
         }
-        launcher = launcher || EqualsAsciiNoCase(name, std::string("tolbex_launcher.exe"));
+        launcher = launcher || IsLauncherFile(name);
     }
     if (names.empty()) {
         std::printf("REFUSED  files: the list is empty, the installer would write nothing\n");
         ok = false;
     } else if (!launcher && args.withoutLauncher) {
-        std::printf("note     no tolbex_launcher.exe: only an existing installation takes it\n");
+        std::printf("note     no %s: only an existing installation takes it\n", kLauncherFileName);
     } else if (!launcher) {
-        std::printf("REFUSED  files: no tolbex_launcher.exe, a fresh installation would fail\n");
+        std::printf("REFUSED  files: no %s, a fresh installation would fail\n", kLauncherFileName);
         ok = false;
     }
     return ok;

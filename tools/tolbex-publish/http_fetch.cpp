@@ -11,7 +11,7 @@
 #include <memory>
 #include <utility>
 
-#include "net/http_get.h"
+#include "common/file_sizes.h"
 
 namespace {
 
@@ -75,9 +75,9 @@ bool StartBody(Transfer& t) {
     }
     curl_off_t announced = -1;
     curl_easy_getinfo(t.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced > static_cast<curl_off_t>(kMaxBodyBytes)) {
+    if (announced > static_cast<curl_off_t>(kFileLimitBytes)) {
         t.stop = "announces " + ByteCount(static_cast<std::uint64_t>(announced)) +
-                 ", over the cap of " + ByteCount(kMaxBodyBytes);
+                 ", over the cap of " + ByteCount(kFileLimitBytes);
         return false;
     }
     if (t.keepBytes && announced > 0)
@@ -91,8 +91,9 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     t.lastByte = Clock::now();
     if (!t.started && !StartBody(t))
         return 0;
-    if (t.body->size + n > kMaxBodyBytes) {
-        t.stop = "more than " + ByteCount(kMaxBodyBytes) + " arrived, over the cap; stopped there";
+    if (t.body->size + n > kFileLimitBytes) {
+        t.stop =
+            "more than " + ByteCount(kFileLimitBytes) + " arrived, over the cap; stopped there";
         return 0;
     }
     Sha256Add(t.hash.get(), data, n);

@@ -18,7 +18,7 @@ struct FetchedBody {
 // 15 s or fewer than 1,024 body bytes arrived in the last 30 s. Redirects are followed
 // (at most 10), except from https to http. The server certificate is checked against the
 // system's CAs, or against caFile when it is not empty.
-// True only for a final status of 200 and a whole body of at most kMaxBodyBytes; the body
+// True only for a final status of 200 and a whole body of at most kFileLimitBytes; the body
 // is hashed as it arrives and kept in body.bytes when keepBytes. False with problem
 // saying what was found: "status 203, expected 200", "cut short: ...", "cannot be
 // reached: ...", a body over the cap (stopped as soon as it passes it), a time-out.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/file_sizes.h"
+#include "common/install_names.h"
 #include "common/types.h"
 #include "crypto/hex.h"
 #include "publish_crypto.h"
@@ -37,9 +39,6 @@ constexpr char kHelp[] =
     "    (a fresh installation only counts as done when the launcher arrived);\n"
     "  - DIR/update exists already.\n"
     "The folder is built beside DIR/update and renamed into place at the end.\n";
-
-constexpr std::uintmax_t kMinimumBytes = 64;
-constexpr std::uintmax_t kLimitBytes = 268435456;
 
 struct ReleaseFile {
     std::string name;  // as the manifest spells it: the FILE's own name
@@ -118,13 +117,16 @@ bool LoadFile(const std::string& path, ReleaseFile& file, std::string& error) {
     const std::uintmax_t size = fs::file_size(path, failure);
     if (failure)
         return error = "cannot read " + path + ": " + failure.message(), false;
-    if (size < kMinimumBytes) {
+    if (size < kMinimumFileBytes) {
         return error = path + " has " + std::to_string(size) +
-                       " bytes; the installer refuses files under 64 bytes",
+                       " bytes; the installer refuses files under " +
+                       std::to_string(kMinimumFileBytes) + " bytes",
                false;
     }
-    if (size >= kLimitBytes) {
-        return error = path + " is 256 MiB or larger; the installer downloads less", false;
+    if (size >= kFileLimitBytes) {
+        return error = path + " is " + std::to_string(kFileLimitBytes >> 20) +
+                       " MiB or larger; the installer downloads less",
+               false;
     }
     if (!ReadFileBytes(path, file.bytes)) {
         return error = "cannot read " + path + ": " + std::strerror(errno), false;
@@ -151,7 +153,7 @@ bool LoadFiles(const ReleaseArgs& args, std::vector<ReleaseFile>& files, std::st
 
 bool HasLauncher(const std::vector<ReleaseFile>& files) {
     for (const ReleaseFile& file : files) {
-        if (EqualsAsciiNoCase(file.name, std::string("tolbex_launcher.exe")))
+        if (IsLauncherFile(file.name))
             return true;
     }
     return false;
@@ -235,9 +237,10 @@ int MakeRelease(const ReleaseArgs& args) {
     if (!LoadFiles(args, files, error))
         return Fail("release", error);
     if (!args.withoutLauncher && !HasLauncher(files)) {
-        return Fail("release",
-                    "no tolbex_launcher.exe among the files: a fresh installation would fail "
-                    "(give --without-launcher for a release that only updates other files)");
+        return Fail("release", "no " + std::string(kLauncherFileName) +
+                                   " among the files: a fresh installation would fail (give "
+                                   "--without-launcher for a release that only updates other "
+                                   "files)");
     }
     std::error_code failure;
     if (fs::exists(fs::path(args.out) / "update", failure) || failure) {
