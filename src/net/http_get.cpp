@@ -9,33 +9,23 @@
 
 #include "common/file_sizes.h"
 #include "common/handles.h"
+#include "net/http_rules.h"
 
 namespace {
 
-// The floor on progress: a request fails when fewer than kFloorBytes body bytes arrived
-// in the last kFloorSeconds, counted from the moment the request is sent. A steady
-// 4 KB/s brings 120 KB per window and never comes near it; one byte a second (30 bytes
-// per window) fails after 30 s.
-constexpr std::uint64_t kFloorBytes = 1024;
-constexpr unsigned kFloorSeconds = 30;
-
-constexpr wchar_t kAgent[] = L"Tolbex";
 constexpr DWORD kHostUnits = 256;  // buffer sizes for WinHttpCrackUrl, NUL included
 constexpr DWORD kPathUnits = 1024;
-constexpr int kResolveTimeoutMs = 3000;
-constexpr int kConnectTimeoutMs = 3000;
-constexpr int kSendTimeoutMs = 5000;
-constexpr int kReceiveTimeoutMs = 15000;
 
 // The system's proxy settings with auto-detection. Windows before 8.1 refuses this access
 // type with ERROR_INVALID_PARAMETER; there, and only when that happens, the session falls
 // back to the static default proxy configuration, which is the closest older equivalent.
 HINTERNET OpenSession() {
-    HINTERNET session = WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+    const WideString agent = WidenBytes(kHttpAgent);
+    HINTERNET session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                     WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (session != nullptr || GetLastError() != ERROR_INVALID_PARAMETER)
         return session;
-    return WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+    return WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                        WINHTTP_NO_PROXY_BYPASS, 0);
 }
 

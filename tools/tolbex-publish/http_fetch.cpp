@@ -12,16 +12,16 @@
 #include <utility>
 
 #include "common/file_sizes.h"
+#include "net/http_rules.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr char kAgent[] = "Tolbex";
-constexpr long kConnectTimeoutMs = 3000 + 3000;  // name resolution, then the connect
-constexpr auto kReceiveTimeout = std::chrono::seconds(15);
-constexpr auto kFloorWindow = std::chrono::seconds(30);
-constexpr std::uint64_t kFloorBytes = 1024;
+// The installer's rules (net/http_rules.h) in libcurl's terms.
+constexpr long kConnectAndResolveMs = kResolveTimeoutMs + kConnectTimeoutMs;
+constexpr auto kReceiveTimeout = std::chrono::milliseconds(kReceiveTimeoutMs);
+constexpr auto kFloorWindow = std::chrono::seconds(kFloorSeconds);
 constexpr long kMaxRedirects = 10;  // as many as WinHTTP follows by default
 
 struct EasyFree {
@@ -107,15 +107,17 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     Transfer& t = *static_cast<Transfer*>(user);
     const Clock::time_point now = Clock::now();
     if (now - t.lastByte >= kReceiveTimeout) {
-        t.stop = "nothing arrived for 15 s, expected data within the installer's receive time-out";
+        t.stop = "nothing arrived for " + std::to_string(kReceiveTimeoutMs / 1000) +
+                 " s, expected data within the installer's receive time-out";
         return 1;
     }
     t.samples.emplace_back(now, t.body->size);
     while (t.samples.size() > 1 && t.samples[1].first <= now - kFloorWindow) t.samples.pop_front();
     const auto& [then, bytesThen] = t.samples.front();
     if (then <= now - kFloorWindow && t.body->size - bytesThen < kFloorBytes) {
-        t.stop = std::to_string(t.body->size - bytesThen) +
-                 " bytes arrived in the last 30 s, expected at least 1024 (the installer's floor)";
+        t.stop = std::to_string(t.body->size - bytesThen) + " bytes arrived in the last " +
+                 std::to_string(kFloorSeconds) + " s, expected at least " +
+                 std::to_string(kFloorBytes) + " (the installer's floor)";
         return 1;
     }
     return 0;
@@ -124,7 +126,7 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 void SetOptions(CURL* curl, const std::string& url, const std::string& caFile, curl_slist* headers,
                 Transfer& t) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, kAgent);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, kHttpAgent);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -133,7 +135,7 @@ void SetOptions(CURL* curl, const std::string& url, const std::string& caFile, c
     // Like WinHTTP: an https request never continues over plain http.
     const bool secure = url.compare(0, 8, "https://") == 0;
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectAndResolveMs);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
     if (!caFile.empty())
