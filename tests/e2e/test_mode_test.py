@@ -38,7 +38,7 @@ class TestModeRoad(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        shutil.rmtree_digest(cls.work, ignore_errors=True)
+        shutil.rmtree(cls.work, ignore_errors=True)
 
     def setUp(self):
         self.folder = Path(tempfile.mkdtemp(prefix="run-", dir=self.work))
