@@ -10,10 +10,10 @@ import sys
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-sys.path[:0] = [str(HERE.parent / "tests" / "support"), str(HERE.parent / "tests" / "e2e")]
+sys.path.insert(0, str(HERE.parent / "tests" / "support"))
 
 from harness import Build, capture_log, log_lines, win_path  # noqa: E402
-from proef_release import demo_files, make_release, publish_tool  # noqa: E402
+from releases import demo_files, publish_release, publish_tool  # noqa: E402
 from servers import Nginx, trust_test_ca  # noqa: E402
 
 
@@ -28,7 +28,7 @@ def say(title):
 def make_demo_release(work, build):
     say("demo release 3.0.0, signed with demo/keys/demo-key-1.pem")
     files = demo_files(work / "files", build.fake_launcher.read_bytes())
-    made = make_release(publish_tool(build), work / "site", sorted((work / "files").iterdir()))
+    made = publish_release(publish_tool(build), work / "site", sorted((work / "files").iterdir()))
     if made.returncode != 0:
         raise StepFailed("tolbex-publish release: " + made.stderr.strip())
     print(made.stdout.strip())

@@ -1,16 +1,14 @@
-"""Release folders for the update-engine tests, written by hand and signed with
+"""Release folders for the update-engine tests. The ordinary ones are made by
+`tolbex-publish release` (releases.py); the others are deliberately wrong, which the
+release tool refuses to make, so their manifests are written by hand and signed with
 tolbex-publish (sign, and keygen for a key nobody trusts).
-
-Owner: the update engine. The manifests are written here rather than with
-`tolbex-publish release` because most of them are deliberately wrong: the release tool
-refuses to make them.
 
     make_releases(root, build)   writes root/<name>/update/{manifest.json,manifest.sig,files}
                                  for every entry of RELEASES and returns root
     HOSTILE_FAULTS               per release served by the hostile server: path -> behaviour
     hostile_routes(root)         the routes that serve those releases with their faults
 
-The names and contents must agree with tests/unit/update_run_test.cpp, which reads the
+The names and contents must agree with tests/e2e/engine_run_cases.cpp, which reads the
 expected bytes back from the same folders.
 """
 import hashlib
@@ -20,6 +18,7 @@ import tempfile
 from pathlib import Path
 
 from harness import SOURCE_DIR
+from releases import publish_release
 from servers import endless, reply, truncated
 
 DEMO_KEY = SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"
@@ -115,6 +114,27 @@ class _Signer:
         Path(str(manifest) + ".sig").replace(manifest.with_name("manifest.sig"))
 
 
+def _ordinary(spec):
+    """A whole, honestly signed release the release tool makes as it stands."""
+    return (spec["names"] and spec["signing"] == "demo" and spec["hashes"] is None
+            and spec["served"] is None and set(spec["names"]) <= set(FIVE)
+            and all(size >= 64 for size in spec["sizes"].values()))
+
+
+def _publish_release(update, name, spec, signer, scratch):
+    files = Path(scratch) / name
+    files.mkdir()
+    for n in spec["names"]:
+        (files / n).write_bytes(content(name, n, spec["sizes"].get(n)))
+    version = spec["version"]
+    extra = [] if "tolbex_launcher.exe" in spec["names"] else ["--without-launcher"]
+    made = publish_release(signer.tool, update.parent, [files / n for n in spec["names"]],
+                           version=f"{version // 100}.{version // 10 % 10}.{version % 10}",
+                           key=DEMO_KEY, extra=extra)
+    if made.returncode != 0:
+        raise RuntimeError(f"release {name}: {made.stderr}")
+
+
 def _write_release(update, name, spec, signer):
     names = spec["names"]
     served_names = spec["served"] if spec["served"] is not None else names
@@ -142,8 +162,12 @@ def make_releases(root, build):
         signer = _Signer(build, scratch)
         for name, spec in RELEASES.items():
             update = root / name / "update"
-            update.mkdir(parents=True)
-            _write_release(update, name, spec, signer)
+            if _ordinary(spec):
+                update.parent.mkdir(parents=True)
+                _publish_release(update, name, spec, signer, scratch)
+            else:
+                update.mkdir(parents=True)
+                _write_release(update, name, spec, signer)
     return root
 
 

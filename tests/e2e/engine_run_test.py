@@ -1,8 +1,8 @@
 """RunUpdate under Wine against nginx and the hostile server on free loopback ports.
 
 Makes the release folders (engine_releases.py), serves them, and runs the Windows test
-program tests/update_run_test.exe with the servers' addresses in its environment; the
-cases and their exact log lines are in tests/unit/update_run_test.cpp. The self-update
+program tests/engine_run_cases.exe with the servers' addresses in its environment; the
+cases and their exact log lines are in tests/e2e/engine_run_cases.cpp. The self-update
 case runs from a copy of that program named tolbex_launcher.exe in a folder of its own.
 """
 import shutil
@@ -18,7 +18,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from engine_releases import hostile_routes, make_releases  # noqa: E402
 
 BUILD = Build()
-PROGRAM = BUILD.path("tests/update_run_test.exe")
+PROGRAM = BUILD.path("tests/engine_run_cases.exe")
 
 
 def run_cases(program, gtest_filter, env, timeout=600):

@@ -3,7 +3,7 @@
 Nothing listens on the first (https://localhost:39705); nginx serves the second
 (http://localhost:39706) with a different release per case, or an empty folder, by
 pointing its update/ link at the release of the case. The cases and their exact log lines
-are the InstallServers tests of tests/unit/update_run_test.cpp.
+are the InstallServers tests of tests/e2e/engine_run_cases.cpp.
 """
 import os
 import sys
@@ -18,7 +18,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from engine_releases import make_releases  # noqa: E402
 
 BUILD = Build()
-PROGRAM = BUILD.path("tests/update_run_test.exe")
+PROGRAM = BUILD.path("tests/engine_run_cases.exe")
 
 # Test case -> the release the second server serves (None: nothing, so 404 everywhere).
 CASES = {

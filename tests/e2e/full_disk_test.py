@@ -14,7 +14,7 @@ import unittest
 from pathlib import Path
 
 from harness import Build, capture_log, log_lines, win_path
-from proef_release import make_release, publish_tool
+from releases import publish_release, publish_tool
 from servers import Nginx, trust_test_ca
 
 BUILD = Build()
@@ -29,7 +29,7 @@ def release(tool, folder, sizes):
     files.mkdir(parents=True)
     for name, size in zip(NAMES, sizes):
         (files / name).write_bytes((name.encode() + b" 3.0.0 ") * (size // 20 + 1))
-    made = make_release(tool, folder / "site", [files / name for name in NAMES])
+    made = publish_release(tool, folder / "site", [files / name for name in NAMES])
     assert made.returncode == 0, made.stderr
     return folder / "site"
 
@@ -66,7 +66,7 @@ class FullDisk(unittest.TestCase):
     def files(self):
         return {p.name: p.read_bytes() for p in self.install.iterdir()}
 
-    def proef(self):
+    def run_test_mode(self):
         code, events = capture_log([BUILD.setup, "--proef", win_path(self.disk)], build=BUILD,
                                    timeout=180)
         return code, log_lines([event.rstrip("\r") for event in events])
@@ -77,7 +77,7 @@ class FullDisk(unittest.TestCase):
 
     def test_an_update_that_does_not_fit_leaves_the_old_installation(self):
         with Nginx(self.too_big, http_port=39706, build=BUILD):
-            code, lines = self.proef()
+            code, lines = self.run_test_mode()
         self.assertEqual(code, 1, lines)
         self.assertEqual(self.files(), self.old)
         core = win_path(self.install / "tolbex_core.dll")
@@ -89,7 +89,7 @@ class FullDisk(unittest.TestCase):
     def test_when_the_first_release_does_not_fit_the_second_installs(self):
         with Nginx(self.too_big, https_port=39705, build=BUILD), \
                 Nginx(self.fits, http_port=39706, build=BUILD):
-            code, lines = self.proef()
+            code, lines = self.run_test_mode()
         self.assertEqual(code, 0, lines)
         self.assertIn(f"[installer] via {FIRST} niet gelukt", lines)
         self.assertNotIn(f"[installer] via {SECOND} niet gelukt", lines)

@@ -7,9 +7,8 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import Build, reg_delete_key, reg_set, win_path, wine_run
+from harness import UNINSTALL_KEY, Build, reg_delete_key, reg_set, win_path, wine_run
 
-KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolbex"
 
 
 def wait_for(path, seconds=30):
@@ -40,7 +39,7 @@ class LaunchRoad(unittest.TestCase):
         self.record = self.work / "record.txt"
 
     def tearDown(self):
-        reg_delete_key(KEY, build=self.build)
+        reg_delete_key(UNINSTALL_KEY, build=self.build)
         shutil.rmtree(self.work, ignore_errors=True)
 
     def run_setup(self, *args):
@@ -50,7 +49,7 @@ class LaunchRoad(unittest.TestCase):
                         env={"TOLBEX_FAKE_LAUNCHER_RECORD": win_path(self.record)})
 
     def test_starts_the_launcher_in_its_folder_without_arguments_or_window(self):
-        reg_set(KEY, "InstallLocation", win_path(self.install), build=self.build)
+        reg_set(UNINSTALL_KEY, "InstallLocation", win_path(self.install), build=self.build)
         result = self.run_setup()
         self.assertEqual(result.returncode, 0)
         record = wait_for(self.record)
@@ -61,14 +60,14 @@ class LaunchRoad(unittest.TestCase):
         self.assertFalse(window_titled_tolbex_exists())
 
     def test_ignores_proef_without_a_folder_and_still_launches(self):
-        reg_set(KEY, "InstallLocation", win_path(self.install), build=self.build)
+        reg_set(UNINSTALL_KEY, "InstallLocation", win_path(self.install), build=self.build)
         result = self.run_setup("--proef")
         self.assertEqual(result.returncode, 0)
         self.assertIsNotNone(wait_for(self.record))
 
     def test_a_launcher_that_is_no_program_changes_nothing(self):
         (self.install / "tolbex_launcher.exe").write_bytes(b"not a program at all")
-        reg_set(KEY, "InstallLocation", win_path(self.install), build=self.build)
+        reg_set(UNINSTALL_KEY, "InstallLocation", win_path(self.install), build=self.build)
         self.assertEqual(self.run_setup().returncode, 0)
 
 

@@ -253,7 +253,7 @@ class ReleaseBuild(unittest.TestCase):
                         str(SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"), "--out", str(served),
                         str(files / "tolbex_launcher.exe"), str(files / "tolbex.ini")],
                        check=True, capture_output=True)
-        target = self.tmp / "proef"
+        target = self.tmp / "test_mode"
         target.mkdir()
         trust_test_ca(build)
         with Nginx.demo(served, build=build):

@@ -15,7 +15,7 @@ from pathlib import Path
 
 from engine_releases import HOSTILE_FAULTS, make_releases
 from harness import Build, wine_run, win_path
-from proef_release import DEMO_BLOB_1, DEMO_BLOB_2, publish_tool
+from releases import DEMO_BLOB_1, DEMO_BLOB_2, publish_tool
 from servers import Nginx, trust_test_ca
 
 

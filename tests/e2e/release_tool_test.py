@@ -9,7 +9,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from proef_release import DEMO_BLOB_1, DEMO_BLOB_2, demo_files, make_release, publish_tool
+from releases import DEMO_BLOB_1, DEMO_BLOB_2, demo_files, publish_release, publish_tool
 
 LAUNCHER = b"MZ demo launcher " * 8
 
@@ -31,7 +31,7 @@ class ReleaseTool(unittest.TestCase):
         shutil.rmtree(self.work, ignore_errors=True)
 
     def release(self, paths=None, **kwargs):
-        return make_release(self.tool, self.out, self.paths if paths is None else paths, **kwargs)
+        return publish_release(self.tool, self.out, self.paths if paths is None else paths, **kwargs)
 
     def test_release_then_check_round_trip(self):
         made = self.release()

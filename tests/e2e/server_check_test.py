@@ -11,7 +11,7 @@ import urllib.request
 from pathlib import Path
 
 from harness import free_port
-from proef_release import (DEMO_BLOB_1, DEMO_KEY_2, demo_files, make_release, publish_tool)
+from releases import DEMO_BLOB_1, DEMO_KEY_2, demo_files, publish_release, publish_tool
 from servers import HostileServer, Nginx, TestPki, drip, endless, reply, truncated
 
 LAUNCHER = b"MZ demo launcher " * 8
@@ -38,7 +38,7 @@ class ServerCheckTest(unittest.TestCase):
         cls.files = demo_files(cls.work / "in", LAUNCHER)
         inputs = sorted((cls.work / "in").iterdir())
         for name, version in (("r300", "3.0.0"), ("r301", "3.0.1")):
-            made = make_release(cls.tool, cls.work / "site" / name, inputs, version=version)
+            made = publish_release(cls.tool, cls.work / "site" / name, inputs, version=version)
             assert made.returncode == 0, made.stderr
         cls.update = cls.work / "site" / "r300" / "update"
 

@@ -12,8 +12,8 @@ import unittest
 from pathlib import Path
 
 from harness import WINE_RUN, Build, win_path
+from releases import make_release
 from servers import HostileServer, Nginx, drip, reply, trust_test_ca
-from window_support import make_release
 
 BUILD = Build()
 FIRST = "https://localhost:39705"
@@ -23,7 +23,7 @@ FLOOR_SECONDS = 30
 BOUND_SECONDS = FLOOR_SECONDS + 15
 
 
-def timed_proef(folder, timeout=300):
+def timed_test_mode(folder, timeout=300):
     """(exit code, [(seconds since start, log line)]) of TolbexSetup.exe --proef FOLDER under
     debug-capture, each whole line stamped when it was read."""
     start = time.monotonic()
@@ -63,7 +63,7 @@ class SlowServers(unittest.TestCase):
 
     def run_and_check_installed(self):
         folder = Path(tempfile.mkdtemp(prefix="run-", dir=self.work))
-        code, lines = timed_proef(folder)
+        code, lines = timed_test_mode(folder)
         texts = [text for _, text in lines]
         self.assertEqual(code, 0, texts)
         self.assertIn(b"gelukt=1", (folder / "installer.txt").read_bytes())

@@ -9,10 +9,11 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import Build
+from harness import Build, tree_digest
+from releases import make_release
 from servers import Nginx
 from window_support import (DIALOG_TITLE, Screen, WindowRun, default_install_dir, inspect,
-                            make_release, prepare_prefix, shortcut_paths, tree_digest)
+                            prepare_prefix, shortcut_paths)
 
 FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw."
           "\\n\\nTolbex could not be downloaded. Check your internet connection and try again.")

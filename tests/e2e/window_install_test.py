@@ -12,10 +12,11 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import WINE_RUN, Build, wine_run
+from harness import WINE_RUN, Build, tree_digest, wine_run
+from releases import make_release
 from servers import HostileServer, Nginx, delay, reply
-from window_support import (Screen, WindowRun, default_install_dir, inspect, make_release,
-                            prepare_prefix, shortcut_paths, tree_digest, wait_until)
+from window_support import (Screen, WindowRun, default_install_dir, inspect,
+                            prepare_prefix, shortcut_paths, wait_until)
 
 PROMPT = ("Waar moet Tolbex komen? De servermods kunnen tientallen GB groot zijn.\\n"
           "Where should Tolbex go? The server mods can take tens of GB.")
@@ -151,7 +152,7 @@ class InstallerWindow(unittest.TestCase):
         target = install_dir + "\\tolbex_launcher.exe"
         for link in shortcut_paths(self.build):
             self.assertEqual([p.name for p in link.parent.glob("Tolbex*.lnk")], ["Tolbex.lnk"])
-            read = wine_run([self.build.path("tools/window-inspector/window-inspector.exe"),
+            read = wine_run([self.build.path("tests/window-inspector.exe"),
                              "shortcut", windows_form(self.build, link)], build=self.build,
                             env=self.screen.env)
             fields = dict(l.split(" ", 1) if " " in l else (l, "")
@@ -199,7 +200,7 @@ class InstallerWindow(unittest.TestCase):
 
     def post_done(self, *pairs):
         """Posts WM_APP + 1 with each (wParam, lParam) to the window, as any program can."""
-        tool = self.build.path("tools/window-inspector/window-inspector.exe")
+        tool = self.build.path("tests/window-inspector.exe")
         for wparam, lparam in pairs:
             posted = wine_run([tool, "post", wparam, lparam], build=self.build, env=self.screen.env)
             self.assertEqual(posted.returncode, 0, (wparam, lparam))
@@ -285,7 +286,7 @@ class InstallerWindow(unittest.TestCase):
         """window-refuser.dll hooked into every process on the screen while the block runs;
         it acts only in a process whose environment has TOLBEX_REFUSE."""
         hook = subprocess.Popen(
-            [str(WINE_RUN), str(self.build.path("tools/window-inspector/window-inspector.exe")),
+            [str(WINE_RUN), str(self.build.path("tests/window-inspector.exe")),
              "refuse", "--wait", "200"],
             env=self.build.env(self.screen.env), stdout=subprocess.PIPE)
         try:

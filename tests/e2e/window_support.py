@@ -1,8 +1,6 @@
 """Driving the installer window under its own Xvfb screen, for the window_* tests.
 
-Owner: the installer window (tests/e2e/window_*). Built on harness.py and servers.py.
-
-    from window_support import Screen, WindowRun, inspect, make_release, tree_digest
+    from window_support import Screen, WindowRun, inspect
 
 Screen()                  context manager: an Xvfb on a free display (1280x1024), bounded
                           lifetime; .env gives DISPLAY for the programs run on it
@@ -11,10 +9,7 @@ WindowRun(screen, ...)    TolbexSetup.exe on the window road under debug-capture
     .keys(*names)           focuses the window (or the box/dialog on top) and types keys
     .wait_exit()            the exit code; .log_lines() the whole log lines seen
 inspect(what, ...)        window-inspector.exe: "window", "box", "dialog TITLE", "gone"
-make_release(folder, files)  a signed release under folder/update (demo key 1)
-tree_digest(path)         a digest of a folder tree: names and bytes
 """
-import hashlib
 import os
 import shutil
 import subprocess
@@ -22,10 +17,9 @@ import threading
 import time
 from pathlib import Path
 
-from harness import SOURCE_DIR, WINE_RUN, Build, log_lines, win_path, wine_run
+from harness import UNINSTALL_KEY, WINE_RUN, Build, log_lines, win_path, wine_run
 
 DIALOG_TITLE = "Waar moet Tolbex komen? / Where should Tolbex go?"
-UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolbex"
 
 
 class Screen:
@@ -81,7 +75,7 @@ def inspect(what, screen, build=None, wait=0):
     Polls with short inspector runs rather than one long --wait: an inspector started in
     the same instant as the installer under a fresh wineserver can hang in Wine's start."""
     build = build or Build()
-    tool = build.path("tools/window-inspector/window-inspector.exe")
+    tool = build.path("tests/window-inspector.exe")
     deadline = time.time() + wait
     while True:
         try:
@@ -195,46 +189,3 @@ def wait_until(predicate, seconds=30):
             return value
         time.sleep(0.2)
     return predicate()
-
-
-def tree_digest(path):
-    """SHA-256 over every relative name (folders too) and every file's bytes, sorted."""
-    digest = hashlib.sha256()
-    root = Path(path)
-    if not root.exists():
-        return "absent"
-    for item in sorted(root.rglob("*")):
-        digest.update(str(item.relative_to(root)).encode() + b"\0")
-        if item.is_file():
-            digest.update(item.read_bytes())
-    return digest.hexdigest()
-
-
-def _raw_signature(der):
-    """ECDSA DER (SEQUENCE of two INTEGERs) to the 64-byte r || s the installer verifies."""
-    def integer(data, at):
-        assert data[at] == 0x02
-        length = data[at + 1]
-        value = data[at + 2:at + 2 + length].lstrip(b"\0")
-        return value.rjust(32, b"\0"), at + 2 + length
-
-    at = 2 if der[1] < 0x80 else 3
-    r, at = integer(der, at)
-    s, _ = integer(der, at)
-    return r + s
-
-
-def make_release(folder, files, key=SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"):
-    """folder/update/ with the files (name -> bytes), manifest.json and manifest.sig."""
-    update = Path(folder) / "update"
-    update.mkdir(parents=True, exist_ok=True)
-    for name, data in files.items():
-        (update / name).write_bytes(data)
-    names = ", ".join(f'"{n}"' for n in files)
-    hashes = ", ".join(f'"{n}": "{hashlib.sha256(d).hexdigest()}"' for n, d in files.items())
-    manifest = f'{{"version": 300, "files": [{names}], "sha256": {{{hashes}}}}}'.encode()
-    (update / "manifest.json").write_bytes(manifest)
-    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", str(key)], input=manifest,
-                         capture_output=True, check=True).stdout
-    (update / "manifest.sig").write_text(_raw_signature(der).hex())
-    return update

@@ -4,7 +4,6 @@
 # on the demo deployment's fixed ports.
 if(WIN32)
     add_executable(write_fault_probe ${CMAKE_CURRENT_LIST_DIR}/write_fault_probe.cpp)
-    target_include_directories(write_fault_probe PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
     target_link_libraries(write_fault_probe PRIVATE tolbex_app)
     target_link_options(write_fault_probe PRIVATE -static -municode)
     set_target_properties(write_fault_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

@@ -25,8 +25,8 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from harness import Build, wine_run, win_path
-from proef_release import make_release, publish_tool
+from harness import Build, tree_digest, wine_run, win_path
+from releases import publish_release, publish_tool
 from servers import Nginx
 
 BUILD = Build()
@@ -46,12 +46,6 @@ def new_bytes(name):
 
 def old_bytes(name):
     return f"{name} of release 2.9.0, the one installed\r\n".encode() * 4
-
-
-def tree(root):
-    """Every name below root with its SHA-256: names and bytes."""
-    return {str(p.relative_to(root)): hashlib.sha256(p.read_bytes()).hexdigest()
-            for p in sorted(Path(root).rglob("*")) if p.is_file()}
 
 
 def sha(data):
@@ -79,7 +73,7 @@ class WriteFaults(unittest.TestCase):
         files.mkdir()
         for name in NAMES:
             (files / name).write_bytes(new_bytes(name))
-        made = make_release(publish_tool(BUILD), cls.work / "site",
+        made = publish_release(publish_tool(BUILD), cls.work / "site",
                             [files / name for name in NAMES])
         assert made.returncode == 0, made.stderr
         cls.nginx = Nginx(cls.work / "site", http_port=39706, lifetime=900, build=BUILD).__enter__()
@@ -102,7 +96,7 @@ class WriteFaults(unittest.TestCase):
         for name in NAMES:
             (cls.install / name).write_bytes(old_bytes(name))
         (cls.install / (HELD + ".oud")).write_bytes(OLDER_ASIDE)
-        return tree(cls.install)
+        return tree_digest(cls.install)
 
     def probe(self, fault=None):
         """(exit code, {op: calls}, injected) of one installation under the probe."""
@@ -129,7 +123,7 @@ class WriteFaults(unittest.TestCase):
         return f"neither old nor new: {files}"
 
     def assert_consistent(self, what, code):
-        files = tree(self.install)
+        files = tree_digest(self.install)
         leftovers = [name for name in files if LEFTOVER.search(name)]
         self.assertEqual(leftovers, [], what)
         state = self.state(files)
@@ -174,7 +168,7 @@ class WriteFaults(unittest.TestCase):
                 code, _, _ = self.probe(f"{op}:{n}:kill")
                 self.assertEqual(code, 77, what)
                 kills += 1
-                files = tree(self.install)
+                files = tree_digest(self.install)
                 self.assertEqual({k: v for k, v in files.items() if not LEFTOVER.search(k)},
                                  self.old, what)
                 code, _, _ = self.probe()

@@ -1,7 +1,5 @@
 """Running the installer's Windows programs under Wine, for the e2e tests and benchmarks.
 
-Owner: the foundation (lead). Other modules add servers in servers.py, not here.
-
     from harness import Build, wine_run, capture_log, win_path, free_port
 
 Build()            the build folder (TOLBEX_BUILD_DIR, else build/windows) and its programs:
@@ -13,7 +11,11 @@ log_lines(events)  the messages of whole log lines (message followed by its "\\n
 win_path(p)        the Windows form (Z:\\...) of a Linux path, as Wine maps it
 free_port()        a free TCP port on 127.0.0.1
 reg_set / reg_delete_key   HKCU values through Wine's reg.exe
+UNINSTALL_KEY      the installation's HKCU uninstall key (its InstallLocation value)
+tree_digest(root)  {relative name: SHA-256 of the bytes, or "<dir>"} of everything below
+                   root; None when root does not exist
 """
+import hashlib
 import os
 import socket
 import subprocess
@@ -21,6 +23,7 @@ from pathlib import Path
 
 SOURCE_DIR = Path(os.environ.get("TOLBEX_SOURCE_DIR", Path(__file__).resolve().parents[2]))
 WINE_RUN = SOURCE_DIR / "cmake" / "wine-run"
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolbex"
 
 
 class Build:
@@ -100,3 +103,13 @@ def reg_set(key, name, value, build=None, kind="REG_SZ"):
 
 def reg_delete_key(key, build=None):
     return wine_run(["reg", "delete", key, "/f"], build=build)
+
+
+def tree_digest(root):
+    """Names and bytes of a folder tree: two equal digests mean nothing below root was
+    added, removed, renamed or rewritten. A dict, so a failed comparison shows the entry."""
+    root = Path(root)
+    if not root.exists():
+        return None
+    return {p.relative_to(root).as_posix(): hashlib.sha256(p.read_bytes()).hexdigest()
+            if p.is_file() else "<dir>" for p in sorted(root.rglob("*"))}

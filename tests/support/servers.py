@@ -1,7 +1,5 @@
 """Servers on loopback for the tests: a test PKI, nginx, and a scriptable hostile server.
 
-Owner: transport and integrity (src/net, src/crypto). Others may add a route behaviour or
-an option; keep the names below stable and say what you added in this docstring.
 Python 3 standard library only, plus the `openssl` and `nginx` commands.
 
     from servers import TestPki, trust_test_ca, Nginx, HostileServer, free_port
@@ -13,7 +11,7 @@ TestPki(build=None)      made once per build folder in <build>/testpki/ (never c
                              "localhost"  SAN DNS:localhost, signed by the test CA
                              "wronghost"  SAN DNS:wronghost.invalid, signed by the test CA
                              "untrusted"  SAN DNS:localhost, signed by a CA nobody trusts
-trust_test_ca(build=None)  adds the test CA to the prefix's ROOT store (tools/trust-ca),
+trust_test_ca(build=None)  adds the test CA to the prefix's ROOT store (trust-ca.exe),
                            once per prefix (marker file in the prefix). Wine's WinHTTP
                            matches DNS names only, so https tests use host name localhost.
                            Inside Wine, localhost resolves to 127.0.0.1 (WinHTTP connects
@@ -136,7 +134,7 @@ def trust_test_ca(build=None):
         fcntl.flock(lock, fcntl.LOCK_EX)
         if marker.exists() and marker.read_bytes() == pki.ca_der.read_bytes():
             return
-        tool = build.path("tools/trust-ca/trust-ca.exe")
+        tool = build.path("tests/trust-ca.exe")
         result = wine_run([tool, win_path(pki.ca_der)], build=build, timeout=180)
         if result.returncode != 0:
             raise RuntimeError("trust-ca failed: " + result.stderr.decode("utf-8", "replace"))

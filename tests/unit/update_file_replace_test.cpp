@@ -12,7 +12,7 @@ namespace {
 
 using update_test::Bytes;
 using update_test::ReadAll;
-using update_test::TreeSnapshot;
+using update_test::TreeDigest;
 using update_test::WriteAll;
 using LogLines = std::vector<std::wstring>;
 
@@ -65,7 +65,7 @@ TEST_F(FileReplaceTest, CommitKeepsEveryOldFileUntilTheBackupsAreDiscarded) {
 
     DiscardBackups(journal);
     loaded.reset();
-    EXPECT_EQ(TreeSnapshot(dir_),
+    EXPECT_EQ(TreeDigest(dir_),
               "tolbex.ini\nnieuw ini\n"
               "tolbex_core.dll\nnieuw core\n"
               "tolbex_core.dll.oud\noud core\n"
@@ -81,7 +81,7 @@ TEST_F(FileReplaceTest, FailedCommitIsUndoneByteForByte) {
     WriteAll(dir_ / "tolbex_core.dll", "oud core");
     WriteAll(dir_ / "tolbex_core.dll.oud", "ouder core");
     WriteAll(dir_ / "Vonkel.dll", "oud vonkel");
-    const std::string before = TreeSnapshot(dir_);
+    const std::string before = TreeDigest(dir_);
     FileHandle loaded = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
     FileHandle locked = HoldOpen(Path("Vonkel.dll"), 0);
     ASSERT_TRUE(loaded && locked);
@@ -98,7 +98,7 @@ TEST_F(FileReplaceTest, FailedCommitIsUndoneByteForByte) {
     }
     loaded.reset();
     locked.reset();
-    EXPECT_EQ(TreeSnapshot(dir_), before);
+    EXPECT_EQ(TreeDigest(dir_), before);
     EXPECT_EQ(Lines(), LogLines{kCoreInUse});
 }
 
@@ -110,7 +110,7 @@ TEST_F(FileReplaceTest, TargetThatCannotMoveFailsWithTheOpenError) {
     WriteAll(dir_ / "tolbex_core.dll", "oud");
     std::filesystem::create_directory(dir_ / "tolbex_core.dll.oud");
     WriteAll(dir_ / "tolbex_core.dll.oud" / "blok", "x");
-    const std::string before = TreeSnapshot(dir_);
+    const std::string before = TreeDigest(dir_);
     FileHandle own = HoldOpen(Path("tolbex_launcher.exe.new"), kReadDeleteSharing);
     FileHandle loaded = HoldOpen(Path("tolbex_core.dll"), kReadDeleteSharing);
     ASSERT_TRUE(own && loaded);
@@ -130,7 +130,7 @@ TEST_F(FileReplaceTest, TargetThatCannotMoveFailsWithTheOpenError) {
     }
     own.reset();
     loaded.reset();
-    EXPECT_EQ(TreeSnapshot(dir_), before);
+    EXPECT_EQ(TreeDigest(dir_), before);
     EXPECT_TRUE(Lines().empty());
 }
 
@@ -145,7 +145,7 @@ TEST_F(FileReplaceTest, RecoveryPutsBackWhatAKillTookAndTidiesTheRest) {
     WriteAll(dir_ / "Vonkel.dll.tijdelijk", "half");
     WriteAll(dir_ / "foto.jpg.tijdelijk", "van de speler");
     RecoverInterruptedWrite(dir_.wstring());
-    EXPECT_EQ(TreeSnapshot(dir_),
+    EXPECT_EQ(TreeDigest(dir_),
               "foto.jpg.tijdelijk\nvan de speler\n"
               "tolbex.ini\noud ini\n"
               "tolbex_core.dll\nnieuw core\n"

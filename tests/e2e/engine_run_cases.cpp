@@ -22,7 +22,7 @@
 namespace {
 
 using update_test::ReadAll;
-using update_test::TreeSnapshot;
+using update_test::TreeDigest;
 using update_test::WriteAll;
 using LogLines = std::vector<std::wstring>;
 
@@ -134,7 +134,7 @@ TEST_F(RunUpdateTest, RefusalsAndUnreachedServersLeaveTheFolderUntouched) {
         SCOPED_TRACE(c.base);
         Reset();
         SeedOldInstall();
-        const std::string before = TreeSnapshot(dir_);
+        const std::string before = TreeDigest(dir_);
         const UpdateResult result = RunUpdate(c.base, dir_.wstring(), true, false);
         EXPECT_EQ(result.serverReached, c.reached);
         EXPECT_FALSE(result.filesChanged);
@@ -142,7 +142,7 @@ TEST_F(RunUpdateTest, RefusalsAndUnreachedServersLeaveTheFolderUntouched) {
         EXPECT_EQ(result.manifestVersion, c.reached ? 300 : 0);
         EXPECT_EQ(result.statusText, c.reached ? kGeneralFailure : L"");
         EXPECT_EQ(Lines(), c.lines);
-        EXPECT_EQ(TreeSnapshot(dir_), before);
+        EXPECT_EQ(TreeDigest(dir_), before);
     }
 }
 
@@ -174,13 +174,13 @@ TEST_F(RunUpdateTest, AcceptsUppercaseHashSixtyFourBytesAndCapitalName) {
 
 TEST_F(RunUpdateTest, EmptyFileListIsDoneWithoutChanges) {
     SeedOldInstall();
-    const std::string before = TreeSnapshot(dir_);
+    const std::string before = TreeDigest(dir_);
     const UpdateResult result = RunUpdate(NginxBase("empty_list"), dir_.wstring(), true, false);
     EXPECT_TRUE(result.serverReached);
     EXPECT_FALSE(result.filesChanged);
     EXPECT_EQ(result.statusText, L"Tolbex is bijgewerkt naar versie 3.0.0.");
     EXPECT_EQ(Lines(), (LogLines{kFound300, kSignatureOk}));
-    EXPECT_EQ(TreeSnapshot(dir_), before);
+    EXPECT_EQ(TreeDigest(dir_), before);
 }
 
 // The four combinations of apply and force, on an older and a newer release. An older
@@ -212,7 +212,7 @@ TEST_F(RunUpdateTest, ApplyAndForceDecideBetweenReportAndInstall) {
                      (c.force ? " force" : ""));
         Reset();
         SeedOldInstall();
-        const std::string before = TreeSnapshot(dir_);
+        const std::string before = TreeDigest(dir_);
         const UpdateResult result =
             RunUpdate(NginxBase(c.release), dir_.wstring(), c.apply, c.force);
         EXPECT_TRUE(result.serverReached);
@@ -222,7 +222,7 @@ TEST_F(RunUpdateTest, ApplyAndForceDecideBetweenReportAndInstall) {
         if (c.written) {
             ExpectReleaseInstalled(c.release, {"tolbex_core.dll", "tolbex.ini"});
         } else {
-            EXPECT_EQ(TreeSnapshot(dir_), before);
+            EXPECT_EQ(TreeDigest(dir_), before);
         }
     }
 }
@@ -255,7 +255,7 @@ TEST_F(RunUpdateTest, SameVersionUpdatesOnlyWhenALocalFileDiffers) {
             WriteAll(dir_ / c.changed, "anders");
         if (c.missing)
             std::filesystem::remove(dir_ / c.missing);
-        const std::string before = TreeSnapshot(dir_);
+        const std::string before = TreeDigest(dir_);
         const UpdateResult result = RunUpdate(NginxBase("same299"), dir_.wstring(), true, false);
         const bool due = c.firstLines.front() != upToDate;
         LogLines expected = c.firstLines;
@@ -269,7 +269,7 @@ TEST_F(RunUpdateTest, SameVersionUpdatesOnlyWhenALocalFileDiffers) {
         if (due) {
             ExpectReleaseInstalled("same299", names);
         } else {
-            EXPECT_EQ(TreeSnapshot(dir_), before);
+            EXPECT_EQ(TreeDigest(dir_), before);
         }
     }
 }
@@ -280,7 +280,7 @@ TEST_F(RunUpdateTest, SameVersionUpdatesOnlyWhenALocalFileDiffers) {
 // changed nothing.
 TEST_F(RunUpdateTest, WriteFailureOnTheThirdFileUndoesTheWholeUpdate) {
     SeedOldInstall();
-    const std::string before = TreeSnapshot(dir_);
+    const std::string before = TreeDigest(dir_);
     FileHandle holder = HoldWithoutSharing(Path("tolbex_telemetry.dll"));
     ASSERT_TRUE(holder);
     const UpdateResult result = RunUpdate(NginxBase("full300"), dir_.wstring(), true, false);
@@ -293,7 +293,7 @@ TEST_F(RunUpdateTest, WriteFailureOnTheThirdFileUndoesTheWholeUpdate) {
                         Written("full300", "tolbex_core.dll"),
                         L"Schrijven van " + PathJoin(dir_.wstring(), L"tolbex_telemetry.dll") +
                             L" mislukt (32)"}));
-    EXPECT_EQ(TreeSnapshot(dir_), before);
+    EXPECT_EQ(TreeDigest(dir_), before);
 }
 
 // The running program's own file is recognised by its path, not its name. Run from a copy
@@ -382,7 +382,7 @@ TEST_F(InstallServers, ReleaseWithoutLauncherCountsAsFailed) {
 TEST_F(InstallServers, LauncherWrittenThenLaterFileFailsIsAFailedServer) {
     ASSERT_EQ(served_, "launcher_ini");
     WriteAll(dir_ / "tolbex.ini", "oud");
-    const std::string before = TreeSnapshot(dir_);
+    const std::string before = TreeDigest(dir_);
     FileHandle holder = HoldWithoutSharing(Path("tolbex.ini"));
     ASSERT_TRUE(holder);
     EXPECT_FALSE(InstallFromServers());
@@ -392,7 +392,7 @@ TEST_F(InstallServers, LauncherWrittenThenLaterFileFailsIsAFailedServer) {
                         kFound300, kSignatureOk, Written("launcher_ini", "tolbex_launcher.exe"),
                         L"Schrijven van " + Path("tolbex.ini") + L" mislukt (32)",
                         Failed(TOLBEX_UPDATE_SERVER_2)}));
-    EXPECT_EQ(TreeSnapshot(dir_), before);
+    EXPECT_EQ(TreeDigest(dir_), before);
 }
 
 }  // namespace

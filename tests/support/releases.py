@@ -1,22 +1,26 @@
-"""A small signed demo release made with `tolbex-publish release`, for the test-mode and
-release-tool tests and the demo.
-
-Owner: the test mode (src/app/test_mode.cpp) and tolbex-publish release/check.
+"""Signed releases made with `tolbex-publish release`, for the tests, the demo and the
+benchmarks.
 
     publish_tool(build)           the host-built tolbex-publish: $TOLBEX_PUBLISH, else the
                                   Windows build's host-tools/, else the native build's
+    publish_release(tool, out, files, version="3.0.0", key=DEMO_KEY_1, extra=())
+                                  runs `release` on the files (paths) into out/update;
+                                  CompletedProcess (check=False)
+    make_release(out, files, build=None, version="3.0.0", key=DEMO_KEY_1, extra=())
+                                  an ordinary release of files ({name: bytes}) in
+                                  out/update, with build's tool (default Build());
+                                  returns that folder (raises when refused)
     demo_files(folder, launcher)  writes the release's three files into folder; returns
                                   {name: bytes}. launcher: the bytes of tolbex_launcher.exe
-    make_release(tool, out, files, version="3.0.0", key=DEMO_KEY_1, extra=())
-                                  runs `release`; CompletedProcess (check=False)
     DEMO_KEY_1, DEMO_KEY_2        the demo private keys; DEMO_BLOB_1/2 their public blobs
 """
 import os
 import re
 import subprocess
+import tempfile
 from pathlib import Path
 
-from harness import SOURCE_DIR
+from harness import SOURCE_DIR, Build
 
 DEMO_KEY_1 = SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"
 DEMO_KEY_2 = SOURCE_DIR / "demo" / "keys" / "demo-key-2.pem"
@@ -58,7 +62,19 @@ def demo_files(folder, launcher):
     return files
 
 
-def make_release(tool, out, files, version="3.0.0", key=DEMO_KEY_1, extra=()):
+def publish_release(tool, out, files, version="3.0.0", key=DEMO_KEY_1, extra=()):
     args = [str(tool), "release", "--version", version, "--key", str(key), "--out", str(out)]
     args += list(extra) + [str(f) for f in files]
     return subprocess.run(args, capture_output=True, text=True, timeout=60)
+
+
+def make_release(out, files, build=None, version="3.0.0", key=DEMO_KEY_1, extra=()):
+    with tempfile.TemporaryDirectory(prefix="tolbex-release-files-") as scratch:
+        paths = []
+        for name, data in files.items():
+            paths.append(Path(scratch) / name)
+            paths[-1].write_bytes(data)
+        made = publish_release(publish_tool(build or Build()), out, paths, version, key, extra)
+    if made.returncode != 0:
+        raise RuntimeError(f"tolbex-publish release refused {sorted(files)}: {made.stderr}")
+    return Path(out) / "update"

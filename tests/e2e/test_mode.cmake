@@ -4,8 +4,8 @@
 # on loopback, and under Wine the agreement of `check` with the installer on the
 # engine's refusal release folders.
 if(WIN32)
-    tolbex_e2e(proef_test proef_test.py)
-    set_property(TEST proef_test PROPERTY RESOURCE_LOCK demo_ports default_install)
+    tolbex_e2e(test_mode_test test_mode_test.py)
+    set_property(TEST test_mode_test PROPERTY RESOURCE_LOCK demo_ports default_install)
     tolbex_e2e(release_check_agrees_test release_check_agrees_test.py RESOURCE_LOCK demo_ports)
 else()
     find_package(Python3 REQUIRED COMPONENTS Interpreter)

@@ -9,11 +9,11 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from harness import WINE_RUN, Build, capture_log, log_lines, reg_delete_key, reg_set, win_path
-from proef_release import demo_files, make_release, publish_tool
+from harness import (UNINSTALL_KEY, WINE_RUN, Build, capture_log, log_lines, reg_delete_key, reg_set,
+                     tree_digest, win_path)
+from releases import demo_files, publish_release, publish_tool
 from servers import Nginx, trust_test_ca
 
-KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolbex"
 MARKER = b"Deze map is van Tolbex (gekozen in de installer). Bij verwijderen gaat de hele map weg.\r\n"
 FIRST = "https://localhost:39705"
 SECOND = "http://localhost:39706"
@@ -24,21 +24,14 @@ def report(map_value, fout, eigen_map, gelukt):
             eigen_map + b"\r\ngelukt=" + gelukt + b"\r\n")
 
 
-def tree(root):
-    """Names and SHA-256 of everything below root."""
-    root = Path(root)
-    return {str(p.relative_to(root)): hashlib.sha256(p.read_bytes()).hexdigest() if p.is_file()
-            else "<dir>" for p in sorted(root.rglob("*"))}
-
-
-class ProefRoad(unittest.TestCase):
+class TestModeRoad(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.build = Build()
         trust_test_ca(cls.build)
-        cls.work = Path(tempfile.mkdtemp(prefix="tolbex-proef-"))
+        cls.work = Path(tempfile.mkdtemp(prefix="tolbex-test-mode-"))
         cls.files = demo_files(cls.work / "files", cls.build.fake_launcher.read_bytes())
-        made = make_release(publish_tool(cls.build), cls.work / "site",
+        made = publish_release(publish_tool(cls.build), cls.work / "site",
                             sorted((cls.work / "files").iterdir()))
         assert made.returncode == 0, made.stderr
         cls.site = cls.work / "site"
@@ -51,7 +44,7 @@ class ProefRoad(unittest.TestCase):
         self.folder = Path(tempfile.mkdtemp(prefix="run-", dir=self.work))
         self.record = self.folder.parent / (self.folder.name + "-launcher.txt")
 
-    def proef(self, argument, env=None):
+    def run_test_mode(self, argument, env=None):
         """(exit code, log lines) of TolbexSetup.exe --proef ARGUMENT under debug-capture."""
         extra = {"TOLBEX_FAKE_LAUNCHER_RECORD": win_path(self.record)}
         extra.update(env or {})
@@ -64,11 +57,11 @@ class ProefRoad(unittest.TestCase):
     def assert_installed(self, install):
         expected = {name: hashlib.sha256(data).hexdigest() for name, data in self.files.items()}
         expected["tolbex_map.txt"] = hashlib.sha256(MARKER).hexdigest()
-        self.assertEqual(tree(install), expected)
+        self.assertEqual(tree_digest(install), expected)
 
     def test_installs_and_reports_success_byte_for_byte(self):
         with Nginx.demo(self.site, build=self.build):
-            code, lines = self.proef(win_path(self.folder))
+            code, lines = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 0, lines)
         self.assertEqual((self.folder / "installer.txt").read_bytes(),
                          report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
@@ -78,7 +71,7 @@ class ProefRoad(unittest.TestCase):
 
     def test_trailing_backslash_gives_no_doubled_separator(self):
         with Nginx.demo(self.site, build=self.build):
-            code, _ = self.proef(win_path(self.folder) + "\\")
+            code, _ = self.run_test_mode(win_path(self.folder) + "\\")
         self.assertEqual(code, 0)
         self.assertEqual((self.folder / "installer.txt").read_bytes(),
                          report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
@@ -87,7 +80,7 @@ class ProefRoad(unittest.TestCase):
         named = self.folder / "Tolbex"
         named.mkdir()
         with Nginx.demo(self.site, build=self.build):
-            code, _ = self.proef(win_path(named))
+            code, _ = self.run_test_mode(win_path(named))
         self.assertEqual(code, 0)
         self.assertEqual((named / "installer.txt").read_bytes(),
                          report(win_path(named) + "\\Tolbex", b"nee", b"1", b"1"))
@@ -97,20 +90,20 @@ class ProefRoad(unittest.TestCase):
         foreign = self.folder / "Tolbex"
         foreign.mkdir()
         (foreign / "foto.jpg").write_bytes(b"not ours")
-        before = tree(foreign)
+        before = tree_digest(foreign)
         with Nginx.demo(self.site, build=self.build) as servers:
-            code, lines = self.proef(win_path(self.folder))
+            code, lines = self.run_test_mode(win_path(self.folder))
             access = servers.access_log()
         self.assertEqual(code, 1)
         self.assertEqual((self.folder / "installer.txt").read_bytes(),
                          report(win_path(self.folder) + "\\Tolbex", b"ja", b"0", b"0"))
-        self.assertEqual(tree(foreign), before)
+        self.assertEqual(tree_digest(foreign), before)
         self.assertEqual(access, "")
         self.assertEqual(lines, [])
 
     def test_first_server_down_second_serves(self):
         with Nginx(self.site, http_port=39706, build=self.build):
-            code, lines = self.proef(win_path(self.folder))
+            code, lines = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 0, lines)
         self.assertEqual(lines.count("[installer] via " + FIRST + " niet gelukt"), 1, lines)
         self.assertNotIn("[installer] via " + SECOND + " niet gelukt", lines)
@@ -119,7 +112,7 @@ class ProefRoad(unittest.TestCase):
         self.assert_installed(self.folder / "Tolbex")
 
     def test_both_servers_down_reports_failure(self):
-        code, lines = self.proef(win_path(self.folder))
+        code, lines = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 1)
         self.assertEqual([l for l in lines if l.startswith("[installer] via ")],
                          ["[installer] via " + FIRST + " niet gelukt",
@@ -127,17 +120,17 @@ class ProefRoad(unittest.TestCase):
         # Validation passed, so the marker is there: eigen_map=1 although nothing arrived.
         self.assertEqual((self.folder / "installer.txt").read_bytes(),
                          report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"0"))
-        self.assertEqual(tree(self.folder / "Tolbex"),
+        self.assertEqual(tree_digest(self.folder / "Tolbex"),
                          {"tolbex_map.txt": hashlib.sha256(MARKER).hexdigest()})
 
     # A failed first installation leaves the folder holding only its marker: the same
     # folder is the installer's own and is accepted again, and the report is rewritten.
     def test_a_failed_run_can_be_retried_in_the_same_folder(self):
         (self.folder / "installer.txt").write_bytes(b"x" * 500 + b"\r\ngelukt=1\r\n")
-        code, _ = self.proef(win_path(self.folder))
+        code, _ = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 1)
         with Nginx.demo(self.site, build=self.build):
-            code, lines = self.proef(win_path(self.folder))
+            code, lines = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 0, lines)
         self.assertEqual((self.folder / "installer.txt").read_bytes(),
                          report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
@@ -148,7 +141,7 @@ class ProefRoad(unittest.TestCase):
     def test_a_report_that_cannot_be_written_fails_the_run(self):
         (self.folder / "installer.txt").mkdir()
         with Nginx.demo(self.site, build=self.build):
-            code, lines = self.proef(win_path(self.folder))
+            code, lines = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 1, lines)
         self.assert_installed(self.folder / "Tolbex")
         report_path = win_path(self.folder / "installer.txt")
@@ -171,15 +164,15 @@ class ProefRoad(unittest.TestCase):
         install.mkdir()
         for name in self.files:
             (install / name).write_bytes(b"old " + name.encode() * 8)
-        before = tree(install)
+        before = tree_digest(install)
         core = install / "tolbex_core.dll"
         locked = self.hold(core, "none")
         with Nginx.demo(self.site, build=self.build):
-            code, lines = self.proef(win_path(self.folder))
+            code, lines = self.run_test_mode(win_path(self.folder))
         locked.stdin.close()
         locked.wait(30)
         self.assertEqual(code, 1, lines)
-        self.assertEqual(tree(install), before)
+        self.assertEqual(tree_digest(install), before)
         self.assertEqual([line for line in lines if line.startswith("[installer] via ")],
                          ["[installer] via " + FIRST + " niet gelukt",
                           "[installer] via " + SECOND + " niet gelukt"])
@@ -187,7 +180,7 @@ class ProefRoad(unittest.TestCase):
 
         self.hold(core, "read-delete")
         with Nginx.demo(self.site, build=self.build):
-            code, lines = self.proef(win_path(self.folder))
+            code, lines = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 0, lines)
         self.assertIn("tolbex_core.dll was in gebruik (32): opzij gezet als tolbex_core.dll.oud",
                       lines)
@@ -225,7 +218,7 @@ class ProefRoad(unittest.TestCase):
         spaced = self.folder / "Mijn Spellen" / "E T S 2"
         spaced.mkdir(parents=True)
         with Nginx.demo(self.site, build=self.build):
-            code, _ = self.proef(win_path(spaced))
+            code, _ = self.run_test_mode(win_path(spaced))
         self.assertEqual(code, 0)
         self.assertEqual((spaced / "installer.txt").read_bytes(),
                          report(win_path(spaced) + "\\Tolbex", b"nee", b"1", b"1"))
@@ -234,7 +227,7 @@ class ProefRoad(unittest.TestCase):
         odd = self.folder / "Zoë €uro"
         odd.mkdir()
         with Nginx.demo(self.site, build=self.build):
-            code, _ = self.proef(win_path(odd), env={"LC_ALL": "C.UTF-8"})
+            code, _ = self.run_test_mode(win_path(odd), env={"LC_ALL": "C.UTF-8"})
         self.assertEqual(code, 0)
         self.assertEqual((odd / "installer.txt").read_bytes(),
                          report(win_path(odd).replace("€", "?") + "\\Tolbex", b"nee", b"1", b"1"))
@@ -243,11 +236,11 @@ class ProefRoad(unittest.TestCase):
         existing = self.folder / "bestaand"
         existing.mkdir()
         shutil.copy(self.build.fake_launcher, existing / "tolbex_launcher.exe")
-        reg_set(KEY, "InstallLocation", win_path(existing), build=self.build)
+        reg_set(UNINSTALL_KEY, "InstallLocation", win_path(existing), build=self.build)
         try:
-            code, _ = self.proef(win_path(self.folder))
+            code, _ = self.run_test_mode(win_path(self.folder))
         finally:
-            reg_delete_key(KEY, build=self.build)
+            reg_delete_key(UNINSTALL_KEY, build=self.build)
         self.assertEqual(code, 1)
         self.assertEqual((self.folder / "installer.txt").read_bytes(),
                          report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"0"))

@@ -1,12 +1,12 @@
 // What the update-engine tests under Wine share: a scratch folder of their own, whole
-// files read and written, and the log lines of a test read back without their stamps.
+// files read and written, the folder's digest, and the log lines of a test read back
+// without their stamps.
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,8 +16,11 @@
 
 #include "common/types.h"
 #include "log/log.h"
+#include "tree_digest.h"
 
 namespace update_test {
+
+using test_support::TreeDigest;
 
 inline std::string ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -30,24 +33,6 @@ inline void WriteAll(const std::filesystem::path& path, const std::string& bytes
 
 inline ByteBuffer Bytes(const std::string& text) {
     return ByteBuffer(text.begin(), text.end());
-}
-
-// Every name below dir and every file's bytes, in name order: two equal snapshots mean
-// nothing was added, removed, renamed or rewritten.
-inline std::string TreeSnapshot(const std::filesystem::path& dir) {
-    std::vector<std::filesystem::path> entries;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        entries.push_back(it->path());
-    }
-    std::sort(entries.begin(), entries.end());
-    std::string snapshot;
-    for (const auto& entry : entries) {
-        snapshot += entry.lexically_relative(dir).generic_string();
-        snapshot += std::filesystem::is_directory(entry, ec) ? "/\n" : "\n" + ReadAll(entry) + "\n";
-    }
-    return snapshot;
 }
 
 // A fresh, empty folder per test under the prefix's temporary folder, removed after it.
