@@ -9,6 +9,9 @@ if(WIN32)
     tolbex_e2e(release_check_agrees_test release_check_agrees_test.py RESOURCE_LOCK demo_ports)
 else()
     find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    # keygen and sign, checked with openssl.
+    add_test(NAME publish_keys_test COMMAND Python3::Interpreter
+        ${CMAKE_CURRENT_LIST_DIR}/publish_keys_test.py $<TARGET_FILE:tolbex-publish> -v)
     add_test(NAME release_tool_test
         COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/release_tool_test.py -v)
     set_tests_properties(release_tool_test PROPERTIES ENVIRONMENT

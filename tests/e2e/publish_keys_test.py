@@ -1,7 +1,7 @@
 """tolbex-publish keygen and sign on the host: outputs checked with openssl, and every
 error leaves no output and no temporary file behind.
 
-    python3 publish_test.py TOOL
+    python3 publish_keys_test.py TOOL
 """
 import os
 import stat
