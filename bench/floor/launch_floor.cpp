@@ -9,7 +9,8 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (argv == nullptr || count < 2) return 2;
+    if (argv == nullptr || count < 2)
+        return 2;
     const std::wstring folder = argv[1];
     const std::wstring file = folder + L"\\tolbex_launcher.exe";
     ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);

@@ -15,14 +15,15 @@
 
 template <typename T, auto Close, auto Invalid>
 class UniqueHandle {
-public:
+  public:
     UniqueHandle() = default;
     explicit UniqueHandle(T value) : value_(value) {}
     ~UniqueHandle() { reset(); }
 
     UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) reset(other.release());
+        if (this != &other)
+            reset(other.release());
         return *this;
     }
     UniqueHandle(const UniqueHandle&) = delete;
@@ -52,7 +53,7 @@ public:
     // COM pointers only: the interface's members.
     T operator->() const { return value_; }
 
-private:
+  private:
     T value_ = Invalid();
 };
 
@@ -61,19 +62,37 @@ template <typename T>
 constexpr T Null() {
     return T{};
 }
-inline HANDLE InvalidFile() { return INVALID_HANDLE_VALUE; }
-inline void CloseKernel(HANDLE h) { CloseHandle(h); }
-inline void CloseWinHttp(HINTERNET h) { WinHttpCloseHandle(h); }
-inline void CloseAlgorithm(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
-inline void CloseHash(BCRYPT_HASH_HANDLE h) { BCryptDestroyHash(h); }
-inline void CloseKey(BCRYPT_KEY_HANDLE h) { BCryptDestroyKey(h); }
-inline void CloseRegKey(HKEY h) { RegCloseKey(h); }
+inline HANDLE InvalidFile() {
+    return INVALID_HANDLE_VALUE;
+}
+inline void CloseKernel(HANDLE h) {
+    CloseHandle(h);
+}
+inline void CloseWinHttp(HINTERNET h) {
+    WinHttpCloseHandle(h);
+}
+inline void CloseAlgorithm(BCRYPT_ALG_HANDLE h) {
+    BCryptCloseAlgorithmProvider(h, 0);
+}
+inline void CloseHash(BCRYPT_HASH_HANDLE h) {
+    BCryptDestroyHash(h);
+}
+inline void CloseKey(BCRYPT_KEY_HANDLE h) {
+    BCryptDestroyKey(h);
+}
+inline void CloseRegKey(HKEY h) {
+    RegCloseKey(h);
+}
 // INVALID_HANDLE_VALUE: wait until a callback that is running has returned.
 inline void DeleteTimer(HANDLE h) {
     DeleteTimerQueueTimer(nullptr, h, INVALID_HANDLE_VALUE);
 }
-inline void FreeLocal(LPWSTR* p) { LocalFree(p); }
-inline void FreeCoTask(PWSTR p) { CoTaskMemFree(p); }
+inline void FreeLocal(LPWSTR* p) {
+    LocalFree(p);
+}
+inline void FreeCoTask(PWSTR p) {
+    CoTaskMemFree(p);
+}
 template <typename I>
 void ReleaseCom(I* p) {
     p->Release();
@@ -91,8 +110,8 @@ using BcryptAlgorithm = UniqueHandle<BCRYPT_ALG_HANDLE, handle_detail::CloseAlgo
                                      handle_detail::Null<BCRYPT_ALG_HANDLE>>;
 using BcryptHash = UniqueHandle<BCRYPT_HASH_HANDLE, handle_detail::CloseHash,
                                 handle_detail::Null<BCRYPT_HASH_HANDLE>>;
-using BcryptKey =
-    UniqueHandle<BCRYPT_KEY_HANDLE, handle_detail::CloseKey, handle_detail::Null<BCRYPT_KEY_HANDLE>>;
+using BcryptKey = UniqueHandle<BCRYPT_KEY_HANDLE, handle_detail::CloseKey,
+                               handle_detail::Null<BCRYPT_KEY_HANDLE>>;
 // BCrypt calls report an NTSTATUS, not a BOOL with a last error: every success code is
 // >= 0 (BCRYPT_SUCCESS), every failure negative.
 inline bool BcryptSucceeded(NTSTATUS status) {

@@ -31,12 +31,16 @@ inline bool IsAsciiWhiteSpace(char c) {
 // exactly. Works for std::string and WideString alike.
 template <typename Text>
 bool EqualsAsciiNoCase(const Text& a, const Text& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         auto x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<decltype(x)>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<decltype(y)>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<decltype(x)>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<decltype(y)>(y - 'A' + 'a');
+        if (x != y)
+            return false;
     }
     return true;
 }

@@ -10,7 +10,8 @@ WideString InstallDir;
 
 namespace {
 
-constexpr const wchar_t* kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolbex";
+constexpr const wchar_t* kUninstallKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolbex";
 
 // The InstallLocation value, or empty when it is missing, not REG_SZ or does not fit
 // the 260-unit buffer (RegGetValueW then fails with ERROR_MORE_DATA).
@@ -34,7 +35,8 @@ bool PathExists(const WideString& path) {
 
 WideString KnownFolderPath(REFKNOWNFOLDERID folderId) {
     CoTaskString path;
-    if (FAILED(SHGetKnownFolderPath(folderId, 0, nullptr, path.put()))) return {};
+    if (FAILED(SHGetKnownFolderPath(folderId, 0, nullptr, path.put())))
+        return {};
     return path.get();
 }
 

@@ -52,8 +52,10 @@ void LogLine(const wchar_t* format, ...) {
     va_end(args);
 
     std::lock_guard<std::mutex> lock(state.mutex);
-    if (IsLogNoise(state, message)) return;
-    if (state.stream != nullptr) WriteStamped(*state.stream, message);
+    if (IsLogNoise(state, message))
+        return;
+    if (state.stream != nullptr)
+        WriteStamped(*state.stream, message);
     OutputDebugStringW(message);
     OutputDebugStringW(L"\n");
 }

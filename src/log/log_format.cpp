@@ -6,17 +6,19 @@
 namespace {
 
 class Output {
-public:
+  public:
     Output(wchar_t* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
     void Put(wchar_t c) {
-        if (length_ + 1 < capacity_) buffer_[length_++] = c;
+        if (length_ + 1 < capacity_)
+            buffer_[length_++] = c;
     }
     void Finish() {
-        if (capacity_ > 0) buffer_[length_] = L'\0';
+        if (capacity_ > 0)
+            buffer_[length_] = L'\0';
     }
     std::size_t length() const { return length_; }
 
-private:
+  private:
     wchar_t* buffer_;
     std::size_t capacity_;
     std::size_t length_ = 0;
@@ -85,30 +87,41 @@ void PutNumber(Output& out, std::uint64_t magnitude, bool negative, unsigned bas
     } while (magnitude != 0);
     wchar_t text[34];
     std::size_t count = 0;
-    if (negative) text[count++] = L'-';
+    if (negative)
+        text[count++] = L'-';
     while (n > 0) text[count++] = digits[--n];
     PutPadded(out, text, count, spec, true);
 }
 
 std::int64_t SignedArgument(va_list& args, Length length) {
     switch (length) {
-        case Length::kLong: return va_arg(args, long);
+        case Length::kLong:
+            return va_arg(args, long);
         case Length::kLongLong:
-        case Length::k64: return va_arg(args, long long);
-        case Length::kSize: return static_cast<std::int64_t>(va_arg(args, std::ptrdiff_t));
-        case Length::kShort: return static_cast<short>(va_arg(args, int));
-        default: return va_arg(args, int);
+        case Length::k64:
+            return va_arg(args, long long);
+        case Length::kSize:
+            return static_cast<std::int64_t>(va_arg(args, std::ptrdiff_t));
+        case Length::kShort:
+            return static_cast<short>(va_arg(args, int));
+        default:
+            return va_arg(args, int);
     }
 }
 
 std::uint64_t UnsignedArgument(va_list& args, Length length) {
     switch (length) {
-        case Length::kLong: return va_arg(args, unsigned long);
+        case Length::kLong:
+            return va_arg(args, unsigned long);
         case Length::kLongLong:
-        case Length::k64: return va_arg(args, unsigned long long);
-        case Length::kSize: return va_arg(args, std::size_t);
-        case Length::kShort: return static_cast<unsigned short>(va_arg(args, unsigned));
-        default: return va_arg(args, unsigned);
+        case Length::k64:
+            return va_arg(args, unsigned long long);
+        case Length::kSize:
+            return va_arg(args, std::size_t);
+        case Length::kShort:
+            return static_cast<unsigned short>(va_arg(args, unsigned));
+        default:
+            return va_arg(args, unsigned);
     }
 }
 
@@ -123,7 +136,8 @@ const wchar_t* ParseSpec(const wchar_t* p, Spec& spec) {
             break;
         }
     }
-    while (*p >= L'0' && *p <= L'9') spec.width = spec.width * 10 + static_cast<std::size_t>(*p++ - L'0');
+    while (*p >= L'0' && *p <= L'9')
+        spec.width = spec.width * 10 + static_cast<std::size_t>(*p++ - L'0');
     if (p[0] == L'l' && p[1] == L'l') {
         spec.length = Length::kLongLong;
         p += 2;
@@ -159,7 +173,9 @@ std::size_t FormatWideV(wchar_t* buffer, std::size_t capacity, const wchar_t* fo
         Spec spec;
         p = ParseSpec(p + 1, spec);
         switch (*p) {
-            case L'%': out.Put(L'%'); break;
+            case L'%':
+                out.Put(L'%');
+                break;
             case L's':
                 // Windows wide printf: %s and %ls are UTF-16, %hs is 8-bit.
                 if (spec.length == Length::kShort) {
@@ -189,13 +205,20 @@ std::size_t FormatWideV(wchar_t* buffer, std::size_t capacity, const wchar_t* fo
                 PutNumber(out, magnitude, v < 0, 10, false, spec);
                 break;
             }
-            case L'u': PutNumber(out, UnsignedArgument(ap, spec.length), false, 10, false, spec); break;
-            case L'x': PutNumber(out, UnsignedArgument(ap, spec.length), false, 16, false, spec); break;
-            case L'X': PutNumber(out, UnsignedArgument(ap, spec.length), false, 16, true, spec); break;
+            case L'u':
+                PutNumber(out, UnsignedArgument(ap, spec.length), false, 10, false, spec);
+                break;
+            case L'x':
+                PutNumber(out, UnsignedArgument(ap, spec.length), false, 16, false, spec);
+                break;
+            case L'X':
+                PutNumber(out, UnsignedArgument(ap, spec.length), false, 16, true, spec);
+                break;
             default:
                 // Unknown or cut-off conversion: copy it literally, consume no argument.
                 for (const wchar_t* q = start; q <= p && *q != L'\0'; ++q) out.Put(*q);
-                if (*p == L'\0') --p;
+                if (*p == L'\0')
+                    --p;
                 break;
         }
     }

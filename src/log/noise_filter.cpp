@@ -26,6 +26,7 @@ int ReadDiagnoseSetting() {
 }  // namespace
 
 bool IsLogNoise(LogState& state, const wchar_t* message) {
-    if (state.diagnose < 0) state.diagnose = ReadDiagnoseSetting();
+    if (state.diagnose < 0)
+        state.diagnose = ReadDiagnoseSetting();
     return IsNoiseMessage(state, message);
 }

@@ -7,10 +7,13 @@ namespace {
 // Prefixes of lines the modification's own components log in bulk; none of the
 // installer's formats begins with one, so its own lines always pass.
 const wchar_t* const kSuppressedPrefixes[] = {
-    L"[JITTER]",          L"[CLOCK]",           L"[RIG-DELAY]",       L"[COMPENSATION]",
-    L"[ATTITUDE]",        L"[ARRIVAL]",         L"[kaarticoon]",      L"[meting]",
-    L"[naambord] check",  L"[naambord] matrix", L"[loper] je loopt",  L"[verkeer] build",
-    L"[spawn] verslag",   L"[wereld] van de server",
+    L"[JITTER]",         L"[CLOCK]",
+    L"[RIG-DELAY]",      L"[COMPENSATION]",
+    L"[ATTITUDE]",       L"[ARRIVAL]",
+    L"[kaarticoon]",     L"[meting]",
+    L"[naambord] check", L"[naambord] matrix",
+    L"[loper] je loopt", L"[verkeer] build",
+    L"[spawn] verslag",  L"[wereld] van de server",
 };
 
 // Prefixes whose lines are dropped only when they repeat the previous one of the same
@@ -28,13 +31,17 @@ bool BeginsWith(const wchar_t* message, const wchar_t* prefix) {
 }  // namespace
 
 bool IsNoiseMessage(LogState& state, const wchar_t* message) {
-    if (state.diagnose != 0) return false;
+    if (state.diagnose != 0)
+        return false;
     for (const wchar_t* prefix : kSuppressedPrefixes) {
-        if (BeginsWith(message, prefix)) return true;
+        if (BeginsWith(message, prefix))
+            return true;
     }
     for (int i = 0; i < 2; ++i) {
-        if (!BeginsWith(message, kRepeatPrefixes[i])) continue;
-        if (state.lastRepeatLines[i] == message) return true;
+        if (!BeginsWith(message, kRepeatPrefixes[i]))
+            continue;
+        if (state.lastRepeatLines[i] == message)
+            return true;
         state.lastRepeatLines[i] = message;
     }
     return false;

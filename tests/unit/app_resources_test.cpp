@@ -27,7 +27,7 @@ std::wstring ExePath() {
 }
 
 class ExeResources : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         module_ = LoadLibraryExW(ExePath().c_str(), nullptr,
                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -36,7 +36,8 @@ protected:
     void TearDown() override { FreeLibrary(module_); }
     std::string Resource(LPCWSTR type, int id) {
         HRSRC info = FindResourceW(module_, MAKEINTRESOURCEW(id), type);
-        if (!info) return {};
+        if (!info)
+            return {};
         const auto* data = static_cast<const char*>(LockResource(LoadResource(module_, info)));
         return std::string(data, SizeofResource(module_, info));
     }
@@ -49,7 +50,8 @@ TEST_F(ExeResources, IconGroupOneHoldsSevenSizesOf32Bits) {
     const auto* header = reinterpret_cast<const GroupIconHeader*>(group.data());
     ASSERT_EQ(header->count, 7);
     ASSERT_EQ(group.size(), sizeof(GroupIconHeader) + 7 * sizeof(GroupIconEntry));
-    const auto* entries = reinterpret_cast<const GroupIconEntry*>(group.data() + sizeof(GroupIconHeader));
+    const auto* entries =
+        reinterpret_cast<const GroupIconEntry*>(group.data() + sizeof(GroupIconHeader));
     const int sizes[] = {16, 24, 32, 48, 64, 128, 256};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(entries[i].width == 0 ? 256 : entries[i].width, sizes[i]);

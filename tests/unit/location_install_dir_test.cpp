@@ -21,14 +21,18 @@ void SetInstallLocation(HKEY root, const std::wstring& value) {
               ERROR_SUCCESS);
 }
 
-void ClearInstallLocation(HKEY root) { RegDeleteTreeW(root, kKey); }
+void ClearInstallLocation(HKEY root) {
+    RegDeleteTreeW(root, kKey);
+}
 
-void Touch(const fs::path& file) { std::ofstream(file) << "launcher"; }
+void Touch(const fs::path& file) {
+    std::ofstream(file) << "launcher";
+}
 
 // Each test starts with no registry value and no launcher in the default folder, and a
 // fresh scratch folder in the temporary folder.
 class FindExistingInstallTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ClearInstallLocation(HKEY_CURRENT_USER);
         ClearInstallLocation(HKEY_LOCAL_MACHINE);
@@ -86,7 +90,8 @@ TEST_F(FindExistingInstallTest, IsEmptyWhenNeitherPlaceHoldsTheLauncher) {
 std::wstring PaddedTo(const fs::path& folder, std::size_t length) {
     std::wstring padded = folder.wstring();
     while (padded.size() + 2 <= length) padded += L"\\.";
-    if (padded.size() < length) padded += L"\\";
+    if (padded.size() < length)
+        padded += L"\\";
     return padded;
 }
 

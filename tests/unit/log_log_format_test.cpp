@@ -31,7 +31,8 @@ TEST(LogFormat, KeepsWindowsMeaningsOfWideAndNarrowStrings) {
 
 TEST(LogFormat, NumbersWidthsAndLiterals) {
     EXPECT_EQ(Format(L"[%02d:%02d:%02d.%03d]", 7, 5, 59, 42), L"[07:05:59.042]");
-    EXPECT_EQ(Format(L"%d %i %u %x %X", -12, 0, 4294967295u, 255u, 255u), L"-12 0 4294967295 ff FF");
+    EXPECT_EQ(Format(L"%d %i %u %x %X", -12, 0, 4294967295u, 255u, 255u),
+              L"-12 0 4294967295 ff FF");
     EXPECT_EQ(Format(L"%lu", 4294967295ul), L"4294967295");
     EXPECT_EQ(Format(L"%05d|%-4d|%4s", -42, 7, L"ab"), L"-0042|7   |  ab");
     EXPECT_EQ(Format(L"100%% %c", L'x'), L"100% x");

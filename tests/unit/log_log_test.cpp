@@ -28,7 +28,7 @@ std::vector<std::wstring> StreamLines(const std::wostringstream& stream) {
 }
 
 class LogLineTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // No config.ini in the prefix's data folder: the filter is active.
         AttachLogStream(&stream_);

@@ -11,7 +11,8 @@ namespace {
 std::vector<std::wstring> Passed(LogState& state, const std::vector<std::wstring>& messages) {
     std::vector<std::wstring> out;
     for (const auto& m : messages) {
-        if (!IsNoiseMessage(state, m.c_str())) out.push_back(m);
+        if (!IsNoiseMessage(state, m.c_str()))
+            out.push_back(m);
     }
     return out;
 }
@@ -75,8 +76,7 @@ TEST(NoiseMatch, DiagnosticsPassEverythingAndRecordNothing) {
     LogState state;
     state.diagnose = 1;
     const std::wstring a = L"[regels] van de server: 10 regels";
-    EXPECT_EQ(Passed(state, {L"[CLOCK] x", a, a}),
-              (std::vector<std::wstring>{L"[CLOCK] x", a, a}));
+    EXPECT_EQ(Passed(state, {L"[CLOCK] x", a, a}), (std::vector<std::wstring>{L"[CLOCK] x", a, a}));
     EXPECT_TRUE(state.lastRepeatLines[0].empty());
 }
 

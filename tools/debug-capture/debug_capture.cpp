@@ -15,7 +15,8 @@
 namespace {
 
 std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
+    if (text.empty())
+        return {};
     const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                       nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
@@ -26,7 +27,8 @@ std::string Utf8(const std::wstring& text) {
 
 // Quotes one argument by the rules CommandLineToArgvW reverses.
 std::wstring Quote(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
+        return arg;
     std::wstring out = L"\"";
     std::size_t backslashes = 0;
     for (wchar_t c : arg) {
@@ -34,8 +36,10 @@ std::wstring Quote(const std::wstring& arg) {
             ++backslashes;
             continue;
         }
-        if (c == L'"') out.append(backslashes * 2 + 1, L'\\');
-        else out.append(backslashes, L'\\');
+        if (c == L'"')
+            out.append(backslashes * 2 + 1, L'\\');
+        else
+            out.append(backslashes, L'\\');
         backslashes = 0;
         out += c;
     }
@@ -49,7 +53,8 @@ std::wstring ReadEventText(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info)
     if (info.fUnicode) {
         std::wstring buffer(units, L'\0');
         SIZE_T read = 0;
-        ReadProcessMemory(process, info.lpDebugStringData, buffer.data(), units * sizeof(wchar_t), &read);
+        ReadProcessMemory(process, info.lpDebugStringData, buffer.data(), units * sizeof(wchar_t),
+                          &read);
         buffer.resize(read / sizeof(wchar_t));
         text = buffer;
     } else {
@@ -57,9 +62,11 @@ std::wstring ReadEventText(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info)
         SIZE_T read = 0;
         ReadProcessMemory(process, info.lpDebugStringData, buffer.data(), units, &read);
         buffer.resize(read);
-        const int n = MultiByteToWideChar(CP_ACP, 0, buffer.data(), static_cast<int>(buffer.size()), nullptr, 0);
+        const int n = MultiByteToWideChar(CP_ACP, 0, buffer.data(), static_cast<int>(buffer.size()),
+                                          nullptr, 0);
         text.assign(static_cast<std::size_t>(n), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, buffer.data(), static_cast<int>(buffer.size()), text.data(), n);
+        MultiByteToWideChar(CP_ACP, 0, buffer.data(), static_cast<int>(buffer.size()), text.data(),
+                            n);
     }
     while (!text.empty() && text.back() == L'\0') text.pop_back();  // the length counts the NUL
     return text;
@@ -68,9 +75,12 @@ std::wstring ReadEventText(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info)
 void PrintEvent(FILE* out, const std::wstring& text) {
     std::wstring escaped;
     for (wchar_t c : text) {
-        if (c == L'\n') escaped += L"\\n";
-        else if (c == L'\r') escaped += L"\\r";
-        else escaped += c;
+        if (c == L'\n')
+            escaped += L"\\n";
+        else if (c == L'\r')
+            escaped += L"\\r";
+        else
+            escaped += c;
     }
     const std::string line = Utf8(escaped) + "\n";
     fwrite(line.data(), 1, line.size(), out);
@@ -96,23 +106,26 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::wstring commandLine;
     for (int i = first; i < argc; ++i) {
-        if (i > first) commandLine += L' ';
+        if (i > first)
+            commandLine += L' ';
         commandLine += Quote(argv[i]);
     }
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                        nullptr, nullptr, &startup, &process)) {
-        fwprintf(stderr, L"debug-capture: cannot start %ls (error %lu)\n", argv[first], GetLastError());
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                        DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup, &process)) {
+        fwprintf(stderr, L"debug-capture: cannot start %ls (error %lu)\n", argv[first],
+                 GetLastError());
         return 125;
     }
 
     DWORD exitCode = 125;
     for (bool running = true; running;) {
         DEBUG_EVENT event = {};
-        if (!WaitForDebugEvent(&event, INFINITE)) break;
+        if (!WaitForDebugEvent(&event, INFINITE))
+            break;
         DWORD status = DBG_CONTINUE;
         switch (event.dwDebugEventCode) {
             case OUTPUT_DEBUG_STRING_EVENT:
@@ -126,10 +139,12 @@ int wmain(int argc, wchar_t** argv) {
                 }
                 break;
             case CREATE_PROCESS_DEBUG_EVENT:
-                if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+                if (event.u.CreateProcessInfo.hFile)
+                    CloseHandle(event.u.CreateProcessInfo.hFile);
                 break;
             case LOAD_DLL_DEBUG_EVENT:
-                if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+                if (event.u.LoadDll.hFile)
+                    CloseHandle(event.u.LoadDll.hFile);
                 break;
             case EXIT_PROCESS_DEBUG_EVENT:
                 exitCode = event.u.ExitProcess.dwExitCode;
@@ -140,6 +155,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    if (out != stdout) fclose(out);
+    if (out != stdout)
+        fclose(out);
     return static_cast<int>(exitCode);
 }

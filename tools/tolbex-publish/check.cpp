@@ -142,8 +142,9 @@ std::string ToText(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The signature file as the installer takes it, by the installer's own rule: 1 to 256 bytes, trailing white space cut,
-// then 128 hex digits (white space inside ignored) making 64 bytes of r||s.
+// The signature file as the installer takes it, by the installer's own rule: 1 to 256 bytes,
+// trailing white space cut, then 128 hex digits (white space inside ignored) making 64 bytes of
+// r||s.
 std::string SignatureVerdict(const Bytes& body, const Bytes& manifest,
                              const std::vector<Bytes>& keys, bool& ok) {
     ok = false;
