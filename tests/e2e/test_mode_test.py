@@ -59,13 +59,16 @@ class TestModeRoad(unittest.TestCase):
         expected["tolbex_map.txt"] = hashlib.sha256(MARKER).hexdigest()
         self.assertEqual(tree_digest(install), expected)
 
+    def assert_success_reported_and_installed(self, folder):
+        self.assertEqual((folder / "installer.txt").read_bytes(),
+                         report(win_path(folder) + "\\Tolbex", b"nee", b"1", b"1"))
+        self.assert_installed(folder / "Tolbex")
+
     def test_installs_and_reports_success_byte_for_byte(self):
         with Nginx.demo(self.site, build=self.build):
             code, lines = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 0, lines)
-        self.assertEqual((self.folder / "installer.txt").read_bytes(),
-                         report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
-        self.assert_installed(self.folder / "Tolbex")
+        self.assert_success_reported_and_installed(self.folder)
         self.assertEqual((self.folder / "Tolbex" / "tolbex_map.txt").read_bytes(), MARKER)
         self.assertNotIn("[installer] via " + FIRST + " niet gelukt", lines)
 
@@ -132,9 +135,7 @@ class TestModeRoad(unittest.TestCase):
         with Nginx.demo(self.site, build=self.build):
             code, lines = self.run_test_mode(win_path(self.folder))
         self.assertEqual(code, 0, lines)
-        self.assertEqual((self.folder / "installer.txt").read_bytes(),
-                         report(win_path(self.folder) + "\\Tolbex", b"nee", b"1", b"1"))
-        self.assert_installed(self.folder / "Tolbex")
+        self.assert_success_reported_and_installed(self.folder)
 
     # The report's place is taken by a folder: the installation succeeds, but without a
     # whole report the run counts as failed, and the log says why.
