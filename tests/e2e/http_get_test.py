@@ -112,8 +112,9 @@ class HttpGetTest(unittest.TestCase):
     # the session asks for the system proxy with auto-detection and the four time-outs,
     # as Wine's own WinHTTP trace records the calls, and a server that accepts, never
     # answers and then hangs up fails the call.
+    # The server lives long enough for a Wine start on a loaded machine to reach it.
     def test_sets_the_four_timeouts_and_fails_on_a_silent_server(self):
-        with HostileServer({"/silent": silent()}, lifetime=3) as server:
+        with HostileServer({"/silent": silent()}, lifetime=10) as server:
             result = wine_run([PROBE, "get", server.url("/silent")], build=BUILD, timeout=60,
                               env={"WINEDEBUG": "trace+winhttp"})
         self.assertEqual(result.stdout.decode().splitlines(), [expect(False)])
