@@ -26,44 +26,44 @@ class Output {
 
 enum class Length { kDefault, kShort, kLong, kLongLong, kSize, k64 };
 
-struct Spec {
+struct Conversion {
     bool leftAlign = false;
     bool zeroPad = false;
     std::size_t width = 0;
     Length length = Length::kDefault;
 };
 
-void PutPadded(Output& out, const wchar_t* text, std::size_t count, const Spec& spec,
+void PutPadded(Output& out, const wchar_t* text, std::size_t count, const Conversion& conversion,
                bool numeric) {
-    const std::size_t pad = spec.width > count ? spec.width - count : 0;
-    const wchar_t fill = (spec.zeroPad && numeric && !spec.leftAlign) ? L'0' : L' ';
+    const std::size_t pad = conversion.width > count ? conversion.width - count : 0;
+    const wchar_t fill = (conversion.zeroPad && numeric && !conversion.leftAlign) ? L'0' : L' ';
     std::size_t start = 0;
     if (fill == L'0' && count > 0 && text[0] == L'-') {  // the sign goes before the zeros
         out.Put(L'-');
         start = 1;
     }
-    if (!spec.leftAlign) {
+    if (!conversion.leftAlign) {
         for (std::size_t i = 0; i < pad; ++i) out.Put(fill);
     }
     for (std::size_t i = start; i < count; ++i) out.Put(text[i]);
-    if (spec.leftAlign) {
+    if (conversion.leftAlign) {
         for (std::size_t i = 0; i < pad; ++i) out.Put(L' ');
     }
 }
 
 template <typename Char>
-void PutString(Output& out, const Char* text, const Spec& spec) {
+void PutString(Output& out, const Char* text, const Conversion& conversion) {
     static const char kNull[] = "(null)";
     wchar_t scratch[2048];
     std::size_t n = 0;
     if (text == nullptr) {
         for (const char* p = kNull; *p != '\0'; ++p) scratch[n++] = static_cast<wchar_t>(*p);
-        PutPadded(out, scratch, n, spec, false);
+        PutPadded(out, scratch, n, conversion, false);
         return;
     }
     std::size_t count = 0;
     while (text[count] != 0) ++count;
-    if (spec.width <= count) {  // no padding: stream it without a copy
+    if (conversion.width <= count) {  // no padding: stream it without a copy
         for (std::size_t i = 0; i < count; ++i) {
             // 8-bit text widens one byte to one unit (ISO-8859-1), no decoding.
             out.Put(static_cast<wchar_t>(static_cast<std::make_unsigned_t<Char>>(text[i])));
@@ -73,11 +73,11 @@ void PutString(Output& out, const Char* text, const Spec& spec) {
     for (; n < count && n < sizeof scratch / sizeof scratch[0]; ++n) {
         scratch[n] = static_cast<wchar_t>(static_cast<std::make_unsigned_t<Char>>(text[n]));
     }
-    PutPadded(out, scratch, n, spec, false);
+    PutPadded(out, scratch, n, conversion, false);
 }
 
 void PutNumber(Output& out, std::uint64_t magnitude, bool negative, unsigned base, bool upper,
-               const Spec& spec) {
+               const Conversion& conversion) {
     wchar_t digits[32];
     std::size_t n = 0;
     do {
@@ -90,7 +90,7 @@ void PutNumber(Output& out, std::uint64_t magnitude, bool negative, unsigned bas
     if (negative)
         text[count++] = L'-';
     while (n > 0) text[count++] = digits[--n];
-    PutPadded(out, text, count, spec, true);
+    PutPadded(out, text, count, conversion, true);
 }
 
 std::int64_t SignedArgument(va_list& args, Length length) {
@@ -126,32 +126,32 @@ std::uint64_t UnsignedArgument(va_list& args, Length length) {
 }
 
 // Reads flags, width and length after a '%'; returns the position of the conversion.
-const wchar_t* ParseSpec(const wchar_t* p, Spec& spec) {
+const wchar_t* ParseConversion(const wchar_t* p, Conversion& conversion) {
     for (;; ++p) {
         if (*p == L'-') {
-            spec.leftAlign = true;
+            conversion.leftAlign = true;
         } else if (*p == L'0') {
-            spec.zeroPad = true;
+            conversion.zeroPad = true;
         } else {
             break;
         }
     }
     while (*p >= L'0' && *p <= L'9')
-        spec.width = spec.width * 10 + static_cast<std::size_t>(*p++ - L'0');
+        conversion.width = conversion.width * 10 + static_cast<std::size_t>(*p++ - L'0');
     if (p[0] == L'l' && p[1] == L'l') {
-        spec.length = Length::kLongLong;
+        conversion.length = Length::kLongLong;
         p += 2;
     } else if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
-        spec.length = Length::k64;
+        conversion.length = Length::k64;
         p += 3;
     } else if (*p == L'l') {
-        spec.length = Length::kLong;
+        conversion.length = Length::kLong;
         ++p;
     } else if (*p == L'h') {
-        spec.length = Length::kShort;
+        conversion.length = Length::kShort;
         ++p;
     } else if (*p == L'z' || *p == L'I') {
-        spec.length = Length::kSize;
+        conversion.length = Length::kSize;
         ++p;
     }
     return p;
@@ -170,49 +170,52 @@ std::size_t FormatWideV(wchar_t* buffer, std::size_t capacity, const wchar_t* fo
             continue;
         }
         const wchar_t* start = p;
-        Spec spec;
-        p = ParseSpec(p + 1, spec);
+        Conversion conversion;
+        p = ParseConversion(p + 1, conversion);
         switch (*p) {
             case L'%':
                 out.Put(L'%');
                 break;
             case L's':
                 // Windows wide printf: %s and %ls are UTF-16, %hs is 8-bit.
-                if (spec.length == Length::kShort) {
-                    PutString(out, va_arg(ap, const char*), spec);
+                if (conversion.length == Length::kShort) {
+                    PutString(out, va_arg(ap, const char*), conversion);
                 } else {
-                    PutString(out, va_arg(ap, const wchar_t*), spec);
+                    PutString(out, va_arg(ap, const wchar_t*), conversion);
                 }
                 break;
             case L'S':
                 // ...and %S is the opposite width: 8-bit, unless %lS asks for UTF-16.
-                if (spec.length == Length::kLong) {
-                    PutString(out, va_arg(ap, const wchar_t*), spec);
+                if (conversion.length == Length::kLong) {
+                    PutString(out, va_arg(ap, const wchar_t*), conversion);
                 } else {
-                    PutString(out, va_arg(ap, const char*), spec);
+                    PutString(out, va_arg(ap, const char*), conversion);
                 }
                 break;
             case L'c': {
                 const wchar_t c[1] = {static_cast<wchar_t>(va_arg(ap, int))};
-                PutPadded(out, c, 1, spec, false);
+                PutPadded(out, c, 1, conversion, false);
                 break;
             }
             case L'd':
             case L'i': {
-                const std::int64_t v = SignedArgument(ap, spec.length);
+                const std::int64_t v = SignedArgument(ap, conversion.length);
                 const std::uint64_t magnitude =
                     v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-                PutNumber(out, magnitude, v < 0, 10, false, spec);
+                PutNumber(out, magnitude, v < 0, 10, false, conversion);
                 break;
             }
             case L'u':
-                PutNumber(out, UnsignedArgument(ap, spec.length), false, 10, false, spec);
+                PutNumber(out, UnsignedArgument(ap, conversion.length), false, 10, false,
+                          conversion);
                 break;
             case L'x':
-                PutNumber(out, UnsignedArgument(ap, spec.length), false, 16, false, spec);
+                PutNumber(out, UnsignedArgument(ap, conversion.length), false, 16, false,
+                          conversion);
                 break;
             case L'X':
-                PutNumber(out, UnsignedArgument(ap, spec.length), false, 16, true, spec);
+                PutNumber(out, UnsignedArgument(ap, conversion.length), false, 16, true,
+                          conversion);
                 break;
             default:
                 // Unknown or cut-off conversion: copy it literally, consume no argument.

@@ -24,12 +24,8 @@ namespace {
 constexpr int kAttempts = 5;
 constexpr DWORD kPauseMs = 50;
 
-WideString Widened(const char* suffix) {
-    return WidenBytes(suffix);
-}
-
 WideString BackupPathOf(const WideString& path) {
-    return path + Widened(kBackupSuffix);
+    return path + WidenBytes(kBackupSuffix);
 }
 
 template <typename Call>
@@ -72,7 +68,7 @@ bool Rename(const WideString& from, const WideString& to, bool backup, CommitJou
 }
 
 bool MoveAside(const WideString& target, DWORD openError, CommitJournal& journal) {
-    const WideString aside = target + Widened(kAsideSuffix);
+    const WideString aside = target + WidenBytes(kAsideSuffix);
     if (IsFile(aside) && !Rename(aside, BackupPathOf(aside), true, journal))
         return false;
     if (!Rename(target, aside, false, journal)) {
@@ -88,7 +84,7 @@ bool MoveAside(const WideString& target, DWORD openError, CommitJournal& journal
 }  // namespace
 
 WideString StagedPathOf(const WideString& target) {
-    return target + Widened(kStagedSuffix);
+    return target + WidenBytes(kStagedSuffix);
 }
 
 bool WriteDurableFile(const WideString& path, const ByteBuffer& contents) {
@@ -176,7 +172,7 @@ void RecoverInterruptedWrite(const WideString& folder) {
         if (IsWritePhaseLeftover(name))
             leftovers.push_back(PathJoin(folder, name));
     }
-    const WideString backup = Widened(kBackupSuffix);
+    const WideString backup = WidenBytes(kBackupSuffix);
     for (const WideString& path : leftovers) {
         const bool isBackup = EqualsAsciiNoCase(path.substr(path.size() - backup.size()), backup);
         const WideString original = path.substr(0, path.size() - backup.size());

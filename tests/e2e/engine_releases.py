@@ -114,39 +114,39 @@ class _Signer:
         Path(str(manifest) + ".sig").replace(manifest.with_name("manifest.sig"))
 
 
-def _ordinary(spec):
+def _ordinary(plan):
     """A whole, honestly signed release the release tool makes as it stands."""
-    return (spec["names"] and spec["signing"] == "demo" and spec["hashes"] is None
-            and spec["served"] is None and set(spec["names"]) <= set(FIVE)
-            and all(size >= 64 for size in spec["sizes"].values()))
+    return (plan["names"] and plan["signing"] == "demo" and plan["hashes"] is None
+            and plan["served"] is None and set(plan["names"]) <= set(FIVE)
+            and all(size >= 64 for size in plan["sizes"].values()))
 
 
-def _publish_release(update, name, spec, signer, scratch):
+def _publish_release(update, name, plan, signer, scratch):
     files = Path(scratch) / name
     files.mkdir()
-    for n in spec["names"]:
-        (files / n).write_bytes(content(name, n, spec["sizes"].get(n)))
-    version = spec["version"]
-    extra = [] if "tolbex_launcher.exe" in spec["names"] else ["--without-launcher"]
-    made = publish_release(signer.tool, update.parent, [files / n for n in spec["names"]],
+    for n in plan["names"]:
+        (files / n).write_bytes(content(name, n, plan["sizes"].get(n)))
+    version = plan["version"]
+    extra = [] if "tolbex_launcher.exe" in plan["names"] else ["--without-launcher"]
+    made = publish_release(signer.tool, update.parent, [files / n for n in plan["names"]],
                            version=f"{version // 100}.{version // 10 % 10}.{version % 10}",
                            key=DEMO_KEY, extra=extra)
     if made.returncode != 0:
         raise RuntimeError(f"release {name}: {made.stderr}")
 
 
-def _write_release(update, name, spec, signer):
-    names = spec["names"]
-    served_names = spec["served"] if spec["served"] is not None else names
-    bodies = {n: content(name, n, spec["sizes"].get(n)) for n in names}
+def _write_release(update, name, plan, signer):
+    names = plan["names"]
+    served_names = plan["served"] if plan["served"] is not None else names
+    bodies = {n: content(name, n, plan["sizes"].get(n)) for n in names}
     own = {n: sha(b) for n, b in bodies.items()}
-    hashes = spec["hashes"](own) if spec["hashes"] else own
+    hashes = plan["hashes"](own) if plan["hashes"] else own
     for n in served_names:
         if "/" not in n and "\\" not in n:
             (update / n).write_bytes(bodies[n])
     manifest = update / "manifest.json"
-    text = manifest_text(spec["version"], names, hashes)
-    signing = spec["signing"]
+    text = manifest_text(plan["version"], names, hashes)
+    signing = plan["signing"]
     if signing == "none":
         manifest.write_bytes(text)
         return
@@ -160,14 +160,14 @@ def make_releases(root, build):
     shutil.rmtree(root, ignore_errors=True)
     with tempfile.TemporaryDirectory(prefix="tolbex-engine-keys-") as scratch:
         signer = _Signer(build, scratch)
-        for name, spec in RELEASES.items():
+        for name, plan in RELEASES.items():
             update = root / name / "update"
-            if _ordinary(spec):
+            if _ordinary(plan):
                 update.parent.mkdir(parents=True)
-                _publish_release(update, name, spec, signer, scratch)
+                _publish_release(update, name, plan, signer, scratch)
             else:
                 update.mkdir(parents=True)
-                _write_release(update, name, spec, signer)
+                _write_release(update, name, plan, signer)
     return root
 
 
