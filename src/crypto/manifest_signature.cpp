@@ -1,5 +1,5 @@
-// The manifest's detached signature: fetching its text and checking it with CNG against
-// the two public keys compiled into this build.
+// The manifest's detached signature, checked with CNG against the two public keys
+// compiled into this build.
 #include "crypto/manifest_signature.h"
 
 #include <windows.h>
@@ -10,7 +10,6 @@
 #include "crypto/sha256.h"
 #include "crypto/signature_text.h"
 #include "deployment_data.h"
-#include "net/http_get.h"
 
 namespace {
 
@@ -35,14 +34,6 @@ bool KeyVerifies(BCRYPT_ALG_HANDLE algorithm, const char* keyHex, std::uint8_t d
 }
 
 }  // namespace
-
-std::string FetchSignatureText(const WideString& url) {
-    ByteBuffer body;
-    std::string text;
-    if (!HttpGet(url, body) || !SignatureTextOf(body, text))
-        return {};
-    return text;
-}
 
 // The digest covers the manifest exactly as received: no trimming, no line-end or BOM
 // handling, so "a\r\nb" and "a\nb" have different signatures.

@@ -9,5 +9,5 @@ if(WIN32)
     target_sources(tolbex_crypto PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/sha256.cpp
         ${CMAKE_CURRENT_LIST_DIR}/manifest_signature.cpp)
-    target_link_libraries(tolbex_crypto PUBLIC tolbex_net ${TOLBEX_WIN_LIBS})
+    target_link_libraries(tolbex_crypto PUBLIC ${TOLBEX_WIN_LIBS})
 endif()

@@ -7,7 +7,7 @@
 #include "common/path_rules.h"
 #include "location/canonical_path.h"
 #include "location/install_dir.h"
-#include "update/update_files.h"
+#include "common/update_files.h"
 
 const wchar_t FolderNotEmptyMessage[] =
     L"Deze map is niet leeg. Kies een lege map of een andere schijf.\n\n"

@@ -15,7 +15,7 @@
 #include "common/handles.h"
 #include "common/path_rules.h"
 #include "log/log.h"
-#include "update/update_files.h"
+#include "common/update_files.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 //           is atomic on one volume. The old contents are renamed out of the way first
 //           and kept until every file of the update is in place; the renames are
 //           recorded so that a failure can put every old file back (UndoRenames).
-// The names used beside the installed ones are listed in update/update_files.h.
+// The names used beside the installed ones are listed in common/update_files.h.
 //
 // What can still go wrong: a kill or a power cut between the two renames of one file
 // (the old contents to <target>.vorig, then the staged file to <target>), which takes

@@ -6,6 +6,7 @@ if(WIN32)
     target_sources(tolbex_update PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/file_replace.cpp
         ${CMAKE_CURRENT_LIST_DIR}/update_run.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/signature_fetch.cpp
         ${CMAKE_CURRENT_LIST_DIR}/install_servers.cpp)
     target_link_libraries(tolbex_update PUBLIC tolbex_net tolbex_crypto tolbex_log tolbex_location
         ${TOLBEX_WIN_LIBS})

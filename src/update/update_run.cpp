@@ -21,7 +21,8 @@
 #include "net/http_get.h"
 #include "update/file_replace.h"
 #include "update/manifest_scan.h"
-#include "update/update_files.h"
+#include "update/signature_fetch.h"
+#include "common/update_files.h"
 
 namespace {
 

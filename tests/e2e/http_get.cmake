@@ -3,7 +3,7 @@
 if(WIN32)
     foreach(probe http_probe signature_probe)
         add_executable(${probe} ${CMAKE_CURRENT_LIST_DIR}/${probe}.cpp)
-        target_link_libraries(${probe} PRIVATE tolbex_crypto tolbex_net)
+        target_link_libraries(${probe} PRIVATE tolbex_update tolbex_crypto tolbex_net)
         target_link_options(${probe} PRIVATE -static -municode)
         set_target_properties(${probe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     endforeach()

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "crypto/hex.h"
-#include "crypto/manifest_signature.h"
 #include "crypto/sha256.h"
 #include "net/http_get.h"
+#include "update/signature_fetch.h"
 
 namespace {
 

@@ -3,7 +3,7 @@ folder of the update-engine tests (the refusal cases and the accepted edges) is 
 with the demo keys and served on the demo ports to TolbexSetup.exe --proef.
 
 Both sides call the same rules: the manifest scanners, the allowed names and the launcher
-(update/update_files.h, common/install_names.h), the file sizes (common/file_sizes.h) and
+(common/update_files.h, common/install_names.h), the file sizes (common/file_sizes.h) and
 the signature text (crypto/signature_text.h). So this test confirms that check applies
 them as the installer does (order, the launcher rule, what a folder stands in for),
 rather than catching two copies of a rule drifting apart."""

@@ -22,6 +22,7 @@
 #include "crypto/manifest_signature.h"
 #include "crypto/sha256.h"
 #include "net/http_get.h"
+#include "update/signature_fetch.h"
 
 namespace {
 

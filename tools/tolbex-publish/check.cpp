@@ -16,7 +16,7 @@
 #include "publish_crypto.h"
 #include "subcommands.h"
 #include "update/manifest_scan.h"
-#include "update/update_files.h"
+#include "common/update_files.h"
 
 namespace {
 
