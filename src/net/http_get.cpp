@@ -130,10 +130,13 @@ bool StartWatch(ProgressWatch& watch) {
 // catch a short body). False only when the body passes kFileLimitBytes; body is then back to
 // its old size. With a Content-Length the buffer is reserved once, so it never grows by
 // doubling and a large file costs about its own size in memory.
-bool ReadBody(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& received) {
+bool ReadBody(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& received,
+              const FetchProgress* progress) {
     const std::size_t start = body.size();
     std::uint64_t announced = 0;
-    if (AnnouncedLength(request, announced)) {
+    if (!AnnouncedLength(request, announced))
+        announced = 0;
+    if (announced > 0) {
         if (announced > kFileLimitBytes)
             return false;
         body.reserve(start + static_cast<std::size_t>(announced));
@@ -150,12 +153,15 @@ bool ReadBody(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& r
         WinHttpReadData(request, body.data() + old, available, &read);
         body.resize(old + read);
         received += read;
+        if (progress != nullptr && progress->report != nullptr)
+            progress->report(progress->context, received, announced);
     }
     return true;
 }
 
 // The request's own part: send it, take the response, insist on 200, read the body.
-bool Exchange(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& received) {
+bool Exchange(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& received,
+              const FetchProgress* progress) {
     if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                             0, 0) ||
         !WinHttpReceiveResponse(request, nullptr)) {
@@ -163,7 +169,7 @@ bool Exchange(HINTERNET request, ByteBuffer& body, std::atomic<std::uint64_t>& r
     }
     if (StatusCode(request) != 200)
         return false;
-    return ReadBody(request, body, received);
+    return ReadBody(request, body, received, progress);
 }
 
 }  // namespace
@@ -190,7 +196,7 @@ bool CrackUrl(const WideString& url, UrlParts& parts) {
     return true;
 }
 
-bool HttpGet(const WideString& url, ByteBuffer& body) {
+bool HttpGet(const WideString& url, ByteBuffer& body, const FetchProgress* progress) {
     UrlParts parts;
     if (!CrackUrl(url, parts))
         return false;
@@ -211,7 +217,7 @@ bool HttpGet(const WideString& url, ByteBuffer& body) {
     if (!StartWatch(watch))
         return false;
     const std::size_t start = body.size();
-    const bool fetched = Exchange(request.get(), body, watch.received);
+    const bool fetched = Exchange(request.get(), body, watch.received, progress);
     if (watch.Stop()) {
         body.resize(start);
         return false;
