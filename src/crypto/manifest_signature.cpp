@@ -7,19 +7,23 @@
 
 #include "common/handles.h"
 #include "crypto/hex.h"
+#include "crypto/public_blob.h"
 #include "crypto/sha256.h"
 #include "crypto/signature_text.h"
 #include "deployment_data.h"
 
 namespace {
 
-// Each key is the hex of a 72-byte ECCPUBLICBLOB: "ECS1", key length 32 (little-endian),
-// then X and Y big-endian. The table ends with a null entry.
+// Each key is the hex of a public blob (crypto/public_blob.h), which CNG imports as an
+// ECCPUBLICBLOB. The table ends with a null entry.
 const char* const kManifestKeys[] = {TOLBEX_MANIFEST_KEY_1, TOLBEX_MANIFEST_KEY_2, nullptr};
+static_assert(sizeof TOLBEX_MANIFEST_KEY_1 == 2 * kPublicBlobBytes + 1 &&
+                  sizeof TOLBEX_MANIFEST_KEY_2 == 2 * kPublicBlobBytes + 1,
+              "a manifest key is the hex of a whole public blob");
 
 // One key: decoded and imported afresh, then asked to verify the digest. A key that does
 // not decode or import simply does not verify.
-bool KeyVerifies(BCRYPT_ALG_HANDLE algorithm, const char* keyHex, std::uint8_t digest[32],
+bool KeyVerifies(BCRYPT_ALG_HANDLE algorithm, const char* keyHex, std::uint8_t digest[kSha256Bytes],
                  ByteBuffer& signature) {
     ByteBuffer blob;
     if (!HexDecode(keyHex, blob))
@@ -29,7 +33,8 @@ bool KeyVerifies(BCRYPT_ALG_HANDLE algorithm, const char* keyHex, std::uint8_t d
                                              blob.data(), static_cast<ULONG>(blob.size()), 0))) {
         return false;
     }
-    return BcryptSucceeded(BCryptVerifySignature(key.get(), nullptr, digest, 32, signature.data(),
+    return BcryptSucceeded(BCryptVerifySignature(key.get(), nullptr, digest, kSha256Bytes,
+                                                 signature.data(),
                                                  static_cast<ULONG>(signature.size()), 0));
 }
 
@@ -41,7 +46,7 @@ bool VerifyManifestSignature(const std::string& manifest, const std::string& sig
     ByteBuffer raw;
     if (!SignatureBytesOf(signature, raw))
         return false;
-    std::uint8_t digest[32];
+    std::uint8_t digest[kSha256Bytes];
     if (!Sha256(manifest.data(), static_cast<std::uint32_t>(manifest.size()), digest)) {
         return false;
     }

@@ -35,7 +35,7 @@ bool ReadWholeFile(const WideString& path, ByteBuffer& contents) {
 
 }  // namespace
 
-bool Sha256(const void* data, std::uint32_t length, std::uint8_t digest[32]) {
+bool Sha256(const void* data, std::uint32_t length, std::uint8_t digest[kSha256Bytes]) {
     BcryptAlgorithm algorithm;
     if (!BcryptSucceeded(
             BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
@@ -50,14 +50,14 @@ bool Sha256(const void* data, std::uint32_t length, std::uint8_t digest[32]) {
     auto* input = static_cast<PUCHAR>(const_cast<void*>(data));
     if (!BcryptSucceeded(BCryptHashData(hash.get(), input, length, 0)))
         return false;
-    return BcryptSucceeded(BCryptFinishHash(hash.get(), digest, 32, 0));
+    return BcryptSucceeded(BCryptFinishHash(hash.get(), digest, kSha256Bytes, 0));
 }
 
 std::string FileSha256Hex(const WideString& path) {
     ByteBuffer contents;
     if (!ReadWholeFile(path, contents))
         return {};
-    std::uint8_t digest[32];
+    std::uint8_t digest[kSha256Bytes];
     if (!Sha256(contents.data(), static_cast<std::uint32_t>(contents.size()), digest))
         return {};
     return HexLower(digest, sizeof digest);

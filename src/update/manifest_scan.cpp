@@ -98,8 +98,5 @@ std::string ScanObjectString(const std::string& manifest, const std::string& key
 }
 
 WideString VersionNumberText(std::int32_t number) {
-    if (number < 100)
-        return std::to_wstring(number);
-    return std::to_wstring(number / 100) + L'.' + std::to_wstring(number / 10 % 10) + L'.' +
-           std::to_wstring(number % 10);
+    return MakeVersionText(number).units;
 }

@@ -14,6 +14,7 @@
 // hash text. Line breaks and the order of the keys change nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,3 +66,45 @@ std::string ScanObjectString(const std::string& manifest, const std::string& key
 // numbers, the rest the major. Below 100 there is no dotted form.
 //   299 -> 2.9.9   300 -> 3.0.0   1015 -> 10.1.5   99 -> 99   -4 -> -4
 WideString VersionNumberText(std::int32_t number);
+
+// The same text as VersionNumberText in a fixed array, so that it can be made at compile
+// time: the installer's own version text is made from its number (update/current_version.h).
+// The longest text is 12 units, "21474836.4.7".
+struct VersionText {
+    wchar_t units[16] = {};
+};
+
+namespace version_text_detail {
+// Appends the decimal digits of value at text[length].
+constexpr void AppendDecimal(wchar_t* text, std::size_t& length, std::uint32_t value) {
+    wchar_t digits[10] = {};
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0) text[length++] = digits[--count];
+}
+}  // namespace version_text_detail
+
+constexpr VersionText MakeVersionText(std::int32_t number) {
+    using version_text_detail::AppendDecimal;
+    VersionText text;
+    std::size_t length = 0;
+    if (number < 100) {
+        if (number < 0)
+            text.units[length++] = L'-';
+        // The magnitude in unsigned arithmetic, which holds that of INT32_MIN too.
+        const std::uint32_t magnitude = number < 0 ? 0u - static_cast<std::uint32_t>(number)
+                                                   : static_cast<std::uint32_t>(number);
+        AppendDecimal(text.units, length, magnitude);
+        return text;
+    }
+    const auto value = static_cast<std::uint32_t>(number);
+    AppendDecimal(text.units, length, value / 100);
+    text.units[length++] = L'.';
+    AppendDecimal(text.units, length, value / 10 % 10);
+    text.units[length++] = L'.';
+    AppendDecimal(text.units, length, value % 10);
+    return text;
+}

@@ -19,20 +19,18 @@
 #include "location/canonical_path.h"
 #include "log/log_format.h"
 #include "net/http_get.h"
+#include "update/current_version.h"
 #include "update/file_replace.h"
 #include "update/manifest_scan.h"
 #include "update/signature_fetch.h"
+#include "update/update_paths.h"
 #include "common/update_files.h"
 
 namespace {
 
-// The version this installer treats as installed; VersionNumberText(299) is "2.9.9".
-constexpr wchar_t kCurrentVersionText[] = L"2.9.9";
-constexpr std::int32_t kCurrentVersionNumber = 299;
-
-constexpr wchar_t kManifestPath[] = L"/update/manifest.json";
-constexpr wchar_t kSignaturePath[] = L"/update/manifest.sig";
-constexpr wchar_t kFilePathPrefix[] = L"/update/";
+const WideString kManifestPath = WidenBytes(UpdateFilePath(kManifestFileName));
+const WideString kSignaturePath = WidenBytes(UpdateFilePath(kSignatureFileName));
+const WideString kFilePathPrefix = WidenBytes(UpdateFilePath(""));
 constexpr char kFilesKey[] = "\"files\"";
 constexpr char kHashesKey[] = "\"sha256\"";
 
@@ -133,7 +131,7 @@ bool SignatureAccepted(const WideString& baseUrl, const std::string& manifest) {
 }
 
 bool HashMatches(const ByteBuffer& body, const std::string& expected) {
-    std::uint8_t digest[32];
+    std::uint8_t digest[kSha256Bytes];
     if (expected.empty() || !Sha256(body.data(), static_cast<std::uint32_t>(body.size()), digest)) {
         return false;
     }

@@ -11,38 +11,61 @@
 #include "common/install_names.h"
 #include "common/types.h"
 #include "crypto/hex.h"
+#include "crypto/public_blob.h"
 #include "crypto/signature_text.h"
 #include "http_fetch.h"
+#include "net/http_rules.h"
 #include "publish_crypto.h"
 #include "subcommands.h"
 #include "update/manifest_scan.h"
+#include "update/update_paths.h"
 #include "common/update_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// "256 MiB" for 268435456.
+std::string MebibyteText(std::uint64_t bytes) {
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
 constexpr char kHelp[] =
     "usage: tolbex-publish check SOURCE [SOURCE] --key HEX [--key HEX]\n"
     "                            [--ca-file PEM] [--without-launcher]\n"
     "\n"
     "Checks a release as the installer would check it. A SOURCE is a release folder (DIR\n"
-    "with DIR/update, or the update folder itself) or a live server's base URL, such as\n"
+    "with DIR/{folder}, or the {folder} folder itself) or a live server's base URL, such as\n"
     "https://updates.example.org or http://mirror.example.org:39706, from which it GETs\n"
-    "/update/manifest.json, /update/manifest.sig and every listed file as the installer\n"
-    "does (agent Tolbex, status exactly 200, the installer's time-outs, at least 1,024\n"
-    "bytes every 30 s, no body over 256 MiB, redirects followed but never from https to\n"
-    "http). It checks the signature under the given public blobs (144 hex digits each, as\n"
+    "{manifest}, {signature} and every listed file as the installer\n"
+    "does (agent {agent}, status exactly 200, the installer's time-outs, at least {floor}\n"
+    "bytes every {window} s, no body over {cap}, redirects followed but never from https to\n"
+    "http). It checks the signature under the given public blobs ({digits} hex digits each, as\n"
     "printed by keygen; the first key, then the second), the version, and for every listed\n"
-    "file its name, its size (64 bytes up to 256 MiB) and its SHA-256.\n"
-    "A release without tolbex_launcher.exe counts as refused, since a fresh installation\n"
+    "file its name, its size ({minimum} bytes up to {cap}) and its SHA-256.\n"
+    "A release without {launcher} counts as refused, since a fresh installation\n"
     "from it fails, unless --without-launcher is given (a release that only updates).\n"
     "--ca-file trusts the CA certificates in PEM for https instead of the system's.\n"
     "\n"
     "Prints one line per file, 'ok' or 'REFUSED' with what was expected and found, and a\n"
     "verdict per SOURCE. With two, says whether they serve the same release: the same\n"
-    "manifest.json bytes, or else both versions. Exits with 0 when every SOURCE passes\n"
+    "{manifestName} bytes, or else both versions. Exits with 0 when every SOURCE passes\n"
     "(and both serve the same release), 1 otherwise, 2 for wrong usage.\n";
+
+// The help with every name and bound taken from the installer's own rules.
+std::string Help() {
+    return FillIn(kHelp, {{"folder", kUpdateFolderName},
+                          {"manifest", UpdateFilePath(kManifestFileName)},
+                          {"signature", UpdateFilePath(kSignatureFileName)},
+                          {"manifestName", kManifestFileName},
+                          {"agent", kHttpAgent},
+                          {"floor", std::to_string(kFloorBytes)},
+                          {"window", std::to_string(kFloorSeconds)},
+                          {"cap", MebibyteText(kFileLimitBytes)},
+                          {"minimum", std::to_string(kMinimumFileBytes)},
+                          {"digits", std::to_string(2 * kPublicBlobBytes)},
+                          {"launcher", kLauncherFileName}});
+}
 
 // A release folder, or a live server's base URL (without a trailing '/').
 struct Source {
@@ -70,12 +93,16 @@ Source MakeSource(std::string where) {
 bool ParseArgs(const Args& args, CheckArgs& parsed, std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const bool takesValue = args[i] == "--key" || args[i] == "--ca-file";
-        if (takesValue && i + 1 == args.size())
-            return error = args[i] + " needs a value", false;
+        if (takesValue && i + 1 == args.size()) {
+            error = args[i] + " needs a value";
+            return false;
+        }
         if (args[i] == "--key") {
             Bytes blob;
-            if (!HexDecode(args[++i], blob) || blob.size() != 72) {
-                return error = "--key wants the 144 hex digits of a public blob", false;
+            if (!HexDecode(args[++i], blob) || blob.size() != kPublicBlobBytes) {
+                error = "--key wants the " + std::to_string(2 * kPublicBlobBytes) +
+                        " hex digits of a public blob";
+                return false;
             }
             parsed.keys.push_back(blob);
         } else if (args[i] == "--ca-file") {
@@ -83,32 +110,34 @@ bool ParseArgs(const Args& args, CheckArgs& parsed, std::string& error) {
         } else if (args[i] == "--without-launcher") {
             parsed.withoutLauncher = true;
         } else if (args[i].rfind("--", 0) == 0 || parsed.sources.size() == 2) {
-            return error = "unexpected argument " + args[i], false;
+            error = "unexpected argument " + args[i];
+            return false;
         } else {
             parsed.sources.push_back(MakeSource(args[i]));
         }
     }
-    if (parsed.sources.empty())
-        return error = "no DIR or URL given", false;
-    if (parsed.keys.empty() || parsed.keys.size() > 2)
-        return error = "give one or two --key", false;
+    if (parsed.sources.empty()) {
+        error = "no DIR or URL given";
+        return false;
+    }
+    if (parsed.keys.empty() || parsed.keys.size() > 2) {
+        error = "give one or two --key";
+        return false;
+    }
     return true;
 }
 
 fs::path UpdateFolder(const fs::path& dir) {
     std::error_code ignored;
-    return fs::exists(dir / "update" / "manifest.json", ignored) ? dir / "update" : dir;
+    return fs::exists(dir / kUpdateFolderName / kManifestFileName, ignored)
+               ? dir / kUpdateFolderName
+               : dir;
 }
 
 // How a file of the release is named in the lines: its URL for a server, so that every
 // line names the server too; its bare name for a folder, named once at the top.
 std::string Label(const Source& source, const std::string& name) {
-    return source.remote ? source.where + "/update/" + name : name;
-}
-
-// "256 MiB" for 268435456.
-std::string MebibyteText(std::uint64_t bytes) {
-    return std::to_string(bytes >> 20) + " MiB";
+    return source.remote ? source.where + UpdateFilePath(name) : name;
 }
 
 // Reads a file of a release folder as FetchUrl delivers one from a server.
@@ -116,13 +145,19 @@ bool ReadReleaseFile(const fs::path& path, bool keepBytes, FetchedBody& body,
                      std::string& problem) {
     std::error_code failure;
     const std::uintmax_t size = fs::file_size(path, failure);
-    if (failure)
-        return problem = "missing from the release folder", false;
-    if (size > kFileLimitBytes)
-        return problem = "over the " + MebibyteText(kFileLimitBytes) + " cap", false;
+    if (failure) {
+        problem = "missing from the release folder";
+        return false;
+    }
+    if (size > kFileLimitBytes) {
+        problem = "over the " + MebibyteText(kFileLimitBytes) + " cap";
+        return false;
+    }
     Bytes bytes;
-    if (!ReadFileBytes(path.string(), bytes))
-        return problem = "unreadable", false;
+    if (!ReadFileBytes(path.string(), bytes)) {
+        problem = "unreadable";
+        return false;
+    }
     body.size = bytes.size();
     body.sha256 = Sha256Of(bytes);
     if (keepBytes)
@@ -134,7 +169,7 @@ bool ReadReleaseFile(const fs::path& path, bool keepBytes, FetchedBody& body,
 bool FetchReleaseFile(const Source& source, const std::string& caFile, const std::string& name,
                       bool keepBytes, FetchedBody& body, std::string& problem) {
     if (source.remote)
-        return FetchUrl(source.where + "/update/" + name, caFile, keepBytes, body, problem);
+        return FetchUrl(source.where + UpdateFilePath(name), caFile, keepBytes, body, problem);
     return ReadReleaseFile(UpdateFolder(source.where) / name, keepBytes, body, problem);
 }
 
@@ -142,15 +177,16 @@ std::string ToText(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The signature file as the installer takes it, by the installer's own rule: 1 to 256 bytes,
-// trailing white space cut, then 128 hex digits (white space inside ignored) making 64 bytes of
-// r||s.
+// The signature file as the installer takes it, by the installer's own rule: 1 to
+// kMaxSignatureFileBytes bytes, trailing white space cut, then 128 hex digits (white space
+// inside ignored) making 64 bytes of r||s.
 std::string SignatureVerdict(const Bytes& body, const Bytes& manifest,
                              const std::vector<Bytes>& keys, bool& ok) {
     ok = false;
     std::string text;
     if (!SignatureTextOf(body, text))
-        return "not 1 to 256 bytes (" + std::to_string(body.size()) + ")";
+        return "not 1 to " + std::to_string(kMaxSignatureFileBytes) + " bytes (" +
+               std::to_string(body.size()) + ")";
     Bytes raw;
     if (!SignatureBytesOf(text, raw))
         return "not 128 hex digits";
@@ -169,14 +205,14 @@ bool CheckSignature(const Source& source, const CheckArgs& args, const Bytes& ma
     std::string problem;
     bool ok = false;
     std::string verdict;
-    if (!FetchReleaseFile(source, args.caFile, "manifest.sig", true, body, problem)) {
+    if (!FetchReleaseFile(source, args.caFile, kSignatureFileName, true, body, problem)) {
         verdict =
             source.remote ? problem + "; the installer takes that as no signature" : "missing";
     } else {
         verdict = SignatureVerdict(body.bytes, manifest, args.keys, ok);
     }
-    std::printf("%s %s: %s\n", ok ? "ok      " : "REFUSED ", Label(source, "manifest.sig").c_str(),
-                verdict.c_str());
+    std::printf("%s %s: %s\n", ok ? "ok      " : "REFUSED ",
+                Label(source, kSignatureFileName).c_str(), verdict.c_str());
     return ok;
 }
 
@@ -247,13 +283,13 @@ bool CheckSource(const Source& source, const CheckArgs& args, Bytes& manifest) {
                 source.remote ? source.where.c_str() : UpdateFolder(source.where).string().c_str());
     FetchedBody body;
     std::string problem;
-    bool ok = FetchReleaseFile(source, args.caFile, "manifest.json", true, body, problem);
+    bool ok = FetchReleaseFile(source, args.caFile, kManifestFileName, true, body, problem);
     if (!ok) {
-        std::printf("REFUSED  %s: %s\n", Label(source, "manifest.json").c_str(), problem.c_str());
+        std::printf("REFUSED  %s: %s\n", Label(source, kManifestFileName).c_str(), problem.c_str());
     } else {
         manifest = std::move(body.bytes);
         const std::string text = ToText(manifest);
-        std::printf("ok       %s (%zu bytes)\n", Label(source, "manifest.json").c_str(),
+        std::printf("ok       %s (%zu bytes)\n", Label(source, kManifestFileName).c_str(),
                     manifest.size());
         const bool signatureOk = CheckSignature(source, args, manifest);
         const std::int32_t version = ScanVersionNumber(text);
@@ -311,13 +347,5 @@ int CheckRelease(const CheckArgs& args) {
 }  // namespace
 
 int RunCheck(const Args& args) {
-    if (WantsHelp(args)) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
-    CheckArgs parsed;
-    std::string error;
-    if (!ParseArgs(args, parsed, error))
-        return Fail("check", error + " (see --help)", 2);
-    return CheckRelease(parsed);
+    return RunSubcommand("check", Help(), args, ParseArgs, CheckRelease);
 }

@@ -24,14 +24,8 @@ constexpr auto kReceiveTimeout = std::chrono::milliseconds(kReceiveTimeoutMs);
 constexpr auto kFloorWindow = std::chrono::seconds(kFloorSeconds);
 constexpr long kMaxRedirects = 10;  // as many as WinHTTP follows by default
 
-struct EasyFree {
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-struct ListFree {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using Easy = std::unique_ptr<CURL, EasyFree>;
-using HeaderList = std::unique_ptr<curl_slist, ListFree>;
+using Easy = Owned<CURL, curl_easy_cleanup>;
+using HeaderList = Owned<curl_slist, curl_slist_free_all>;
 
 // libcurl's process-wide set-up, done once before the first transfer and undone at exit.
 struct CurlGlobal {
@@ -176,8 +170,10 @@ bool FetchUrl(const std::string& url, const std::string& caFile, bool keepBytes,
     body = FetchedBody{};
     Easy curl(global.code == CURLE_OK ? curl_easy_init() : nullptr);
     HeaderList headers(curl_slist_append(nullptr, "Accept:"));  // the installer sends none
-    if (!curl || !headers)
-        return problem = "libcurl could not start a transfer", false;
+    if (!curl || !headers) {
+        problem = "libcurl could not start a transfer";
+        return false;
+    }
     Transfer t;
     t.curl = curl.get();
     t.keepBytes = keepBytes;
@@ -188,12 +184,18 @@ bool FetchUrl(const std::string& url, const std::string& caFile, bool keepBytes,
     curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, detail);
     SetOptions(curl.get(), url, caFile, headers.get(), t);
     const CURLcode code = curl_easy_perform(curl.get());
-    if (!t.stop.empty())
-        return problem = t.stop, false;
-    if (code != CURLE_OK)
-        return problem = Problem(code, detail, t), false;
-    if (!t.started && !StartBody(t))  // an empty body: the status is still to be seen
-        return problem = t.stop, false;
+    if (!t.stop.empty()) {
+        problem = t.stop;
+        return false;
+    }
+    if (code != CURLE_OK) {
+        problem = Problem(code, detail, t);
+        return false;
+    }
+    if (!t.started && !StartBody(t)) {  // an empty body: the status is still to be seen
+        problem = t.stop;
+        return false;
+    }
     body.sha256 = Sha256Finish(t.hash.get());
     return true;
 }

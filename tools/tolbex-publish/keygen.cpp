@@ -2,8 +2,10 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <string>
 
 #include "crypto/hex.h"
+#include "crypto/public_blob.h"
 #include "publish_crypto.h"
 #include "subcommands.h"
 
@@ -13,19 +15,19 @@ constexpr char kHelp[] =
     "usage: tolbex-publish keygen KEYFILE\n"
     "\n"
     "Creates a new ECDSA P-256 private key in KEYFILE (PEM, mode 0600; an existing file\n"
-    "is never overwritten) and prints its public half as the 144 hex digits a deployment\n"
+    "is never overwritten) and prints its public half as the {digits} hex digits a deployment\n"
     "sets as TOLBEX_MANIFEST_KEY_1 or _2.\n";
 
-}  // namespace
-
-int RunKeygen(const Args& args) {
-    if (WantsHelp(args)) {
-        std::fputs(kHelp, stdout);
-        return 0;
+bool ParseArgs(const Args& args, std::string& path, std::string& error) {
+    if (args.size() != 1) {
+        error = "expects one KEYFILE";
+        return false;
     }
-    if (args.size() != 1)
-        return Fail("keygen", "expects one KEYFILE (see --help)", 2);
-    const std::string& path = args[0];
+    path = args[0];
+    return true;
+}
+
+int MakeKey(const std::string& path) {
     struct stat existing {};
     if (lstat(path.c_str(), &existing) == 0) {
         return Fail("keygen", path + " already exists; not overwritten");
@@ -40,4 +42,12 @@ int RunKeygen(const Args& args) {
         return Fail("keygen", error);
     std::printf("%s\n", HexLower(blob.data(), blob.size()).c_str());
     return 0;
+}
+
+}  // namespace
+
+int RunKeygen(const Args& args) {
+    return RunSubcommand("keygen",
+                         FillIn(kHelp, {{"digits", std::to_string(2 * kPublicBlobBytes)}}), args,
+                         ParseArgs, MakeKey);
 }

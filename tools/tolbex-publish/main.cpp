@@ -46,6 +46,19 @@ int Fail(const char* name, const std::string& message, int code) {
     return code;
 }
 
+std::string FillIn(const std::string& text,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+    std::string filled = text;
+    for (const auto& [name, value] : values) {
+        const std::string mark = "{" + name + "}";
+        for (std::size_t at = filled.find(mark); at != std::string::npos;
+             at = filled.find(mark, at + value.size())) {
+            filled.replace(at, mark.size(), value);
+        }
+    }
+    return filled;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2)
         return Usage(stderr, 2);

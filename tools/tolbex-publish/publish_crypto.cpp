@@ -16,31 +16,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+
+#include "crypto/public_blob.h"
 
 namespace {
 
-constexpr std::size_t kCoordinate = 32;
-constexpr std::uint8_t kBlobHeader[8] = {0x45, 0x43, 0x53, 0x31, 0x20, 0x00, 0x00, 0x00};
+constexpr std::size_t kCoordinate = kP256CoordinateBytes;
 
-struct BioFree {
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct BnFree {
-    void operator()(BIGNUM* bn) const { BN_free(bn); }
-};
-struct SigFree {
-    void operator()(ECDSA_SIG* sig) const { ECDSA_SIG_free(sig); }
-};
-struct CtxFree {
-    void operator()(EVP_PKEY_CTX* ctx) const { EVP_PKEY_CTX_free(ctx); }
-};
-using Bio = std::unique_ptr<BIO, BioFree>;
-using Bn = std::unique_ptr<BIGNUM, BnFree>;
-using Sig = std::unique_ptr<ECDSA_SIG, SigFree>;
-using PkeyCtx = std::unique_ptr<EVP_PKEY_CTX, CtxFree>;
+using Bio = Owned<BIO, BIO_free>;
+using Bn = Owned<BIGNUM, BN_free>;
+using Sig = Owned<ECDSA_SIG, ECDSA_SIG_free>;
+using PkeyCtx = Owned<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 
 bool IsP256(EVP_PKEY* key) {
     char curve[64] = {};
@@ -63,9 +54,11 @@ bool AppendFixed(const BIGNUM* value, Bytes& out) {
 
 // The uncompressed point 04 || X || Y of the blob, as an EVP public key.
 Pkey KeyFromBlob(const Bytes& blob) {
-    if (blob.size() != 72 || !std::equal(kBlobHeader, kBlobHeader + 8, blob.begin()))
+    if (blob.size() != kPublicBlobBytes ||
+        !std::equal(std::begin(kPublicBlobHeader), std::end(kPublicBlobHeader), blob.begin())) {
         return {};
-    std::uint8_t point[65] = {0x04};
+    }
+    std::uint8_t point[1 + 2 * kCoordinate] = {0x04};
     std::copy(blob.begin() + 8, blob.end(), point + 1);
     OSSL_PARAM params[] = {
         OSSL_PARAM_construct_utf8_string(OSSL_PKEY_PARAM_GROUP_NAME,
@@ -190,7 +183,7 @@ bool PublicBlob(EVP_PKEY* key, Bytes& blob) {
     Bn ownX(x), ownY(y);
     if (!got)
         return false;
-    blob.assign(kBlobHeader, kBlobHeader + 8);
+    blob.assign(std::begin(kPublicBlobHeader), std::end(kPublicBlobHeader));
     return AppendFixed(x, blob) && AppendFixed(y, blob);
 }
 

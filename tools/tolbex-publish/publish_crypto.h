@@ -7,17 +7,15 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "owned.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using Digest = std::array<std::uint8_t, 32>;
 
-struct PkeyFree {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
+using Pkey = Owned<EVP_PKEY, EVP_PKEY_free>;
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& path, Bytes& bytes);
@@ -38,8 +36,8 @@ Pkey GenerateKey();
 // The key's private half as traditional PEM ("BEGIN EC PRIVATE KEY").
 bool PrivateKeyPem(EVP_PKEY* key, Bytes& pem);
 
-// The 72-byte public blob the installer compiles in: "ECS1", 32 as a little-endian
-// 32-bit number, then X and Y as 32 bytes big-endian each.
+// The public blob the installer compiles in (crypto/public_blob.h): "ECS1", 32 as a
+// little-endian 32-bit number, then X and Y as 32 bytes big-endian each.
 bool PublicBlob(EVP_PKEY* key, Bytes& blob);
 
 // SHA-256 of bytes.
@@ -49,10 +47,7 @@ Digest Sha256Of(const Bytes& bytes);
 // Sha256Begin, then Sha256Add for each piece, then Sha256Finish once. A null stream
 // (OpenSSL out of memory) takes the pieces and finishes as the all-zero digest, which
 // never equals a published hash.
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-using Sha256Stream = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+using Sha256Stream = Owned<EVP_MD_CTX, EVP_MD_CTX_free>;
 Sha256Stream Sha256Begin();
 void Sha256Add(EVP_MD_CTX* stream, const void* data, std::size_t size);
 Digest Sha256Finish(EVP_MD_CTX* stream);
@@ -60,6 +55,6 @@ Digest Sha256Finish(EVP_MD_CTX* stream);
 // The 64-byte raw signature r||s (each 32 bytes big-endian, left-padded with zeros).
 bool SignDigest(EVP_PKEY* key, const Digest& digest, Bytes& raw);
 
-// Checks a 64-byte raw r||s signature of digest under a 72-byte public blob, as the
+// Checks a 64-byte raw r||s signature of digest under a public blob, as the
 // installer does; false for a malformed blob or signature, or a signature that fails.
 bool VerifyRaw(const Bytes& blob, const Digest& digest, const Bytes& raw);

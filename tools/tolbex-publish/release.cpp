@@ -14,6 +14,7 @@
 #include "publish_crypto.h"
 #include "subcommands.h"
 #include "update/manifest_scan.h"
+#include "update/update_paths.h"
 #include "common/update_files.h"
 
 namespace {
@@ -24,21 +25,40 @@ constexpr char kHelp[] =
     "usage: tolbex-publish release --version X.Y.Z --key KEYFILE --out DIR\n"
     "                              [--without-launcher] FILE...\n"
     "\n"
-    "Makes DIR/update/ with manifest.json, manifest.sig (signed with the P-256 private key\n"
+    "Makes DIR/{folder}/ with {manifest}, {signature} (signed with the P-256 private key\n"
     "in KEYFILE, PEM) and a copy of each FILE under its own name. Serve DIR as a server's\n"
-    "root: the installer fetches /update/manifest.json, /update/manifest.sig and\n"
-    "/update/NAME.\n"
+    "root: the installer fetches {manifestPath}, {signaturePath} and\n"
+    "{filePath}.\n"
     "\n"
     "Refused, with nothing written:\n"
-    "  - a FILE whose name is not one of tolbex_launcher.exe, tolbex_core.dll,\n"
-    "    tolbex_telemetry.dll, tolbex.ini, Vonkel.dll (any ASCII case), or a name twice;\n"
-    "  - a FILE under 64 bytes, or of 268435456 bytes (256 MiB) or more;\n"
+    "  - a FILE whose name, in any ASCII case, is not one of\n"
+    "    {names},\n"
+    "    or a name given twice;\n"
+    "  - a FILE under {minimum} bytes, or of {limit} bytes ({limitMiB} MiB) or more;\n"
     "  - a version the installer cannot number: X from 1, Y and Z one digit each\n"
     "    (3.0.0 is 300; 3.10.0 does not exist), the number at most 2147483647;\n"
-    "  - no tolbex_launcher.exe among the files, unless --without-launcher is given\n"
+    "  - no {launcher} among the files, unless --without-launcher is given\n"
     "    (a fresh installation only counts as done when the launcher arrived);\n"
-    "  - DIR/update exists already.\n"
-    "The folder is built beside DIR/update and renamed into place at the end.\n";
+    "  - DIR/{folder} exists already.\n"
+    "The folder is built beside DIR/{folder} and renamed into place at the end.\n";
+
+// The help with every name and bound taken from the installer's own rules.
+std::string Help() {
+    std::string names;
+    for (const char* name : kAllowedUpdateFiles)
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    return FillIn(kHelp, {{"folder", kUpdateFolderName},
+                          {"manifest", kManifestFileName},
+                          {"signature", kSignatureFileName},
+                          {"manifestPath", UpdateFilePath(kManifestFileName)},
+                          {"signaturePath", UpdateFilePath(kSignatureFileName)},
+                          {"filePath", UpdateFilePath("NAME")},
+                          {"names", names},
+                          {"minimum", std::to_string(kMinimumFileBytes)},
+                          {"limit", std::to_string(kFileLimitBytes)},
+                          {"limitMiB", std::to_string(kFileLimitBytes >> 20)},
+                          {"launcher", kLauncherFileName}});
+}
 
 struct ReleaseFile {
     std::string name;  // as the manifest spells it: the FILE's own name
@@ -52,10 +72,6 @@ struct ReleaseArgs {
     std::vector<std::string> files;
 };
 
-int UsageError(const std::string& message) {
-    return Fail("release", message + " (see --help)", 2);
-}
-
 // False with a message for an unknown option or one without its value.
 bool ParseArgs(const Args& args, ReleaseArgs& parsed, std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -65,22 +81,28 @@ bool ParseArgs(const Args& args, ReleaseArgs& parsed, std::string& error) {
                              : arg == "--out"   ? &parsed.out
                                                 : nullptr;
         if (value) {
-            if (i + 1 == args.size())
-                return error = arg + " needs a value", false;
+            if (i + 1 == args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
             *value = args[++i];
         } else if (arg == "--without-launcher") {
             parsed.withoutLauncher = true;
         } else if (arg.rfind("--", 0) == 0) {
-            return error = "unknown option " + arg, false;
+            error = "unknown option " + arg;
+            return false;
         } else {
             parsed.files.push_back(arg);
         }
     }
     if (parsed.version.empty() || parsed.key.empty() || parsed.out.empty()) {
-        return error = "--version, --key and --out are required", false;
+        error = "--version, --key and --out are required";
+        return false;
     }
-    if (parsed.files.empty())
-        return error = "no FILE given", false;
+    if (parsed.files.empty()) {
+        error = "no FILE given";
+        return false;
+    }
     return true;
 }
 
@@ -111,25 +133,29 @@ bool ParseVersion(const std::string& text, std::int32_t& number) {
 bool LoadFile(const std::string& path, ReleaseFile& file, std::string& error) {
     file.name = fs::path(path).filename().string();
     if (!IsAllowedUpdateFile(file.name)) {
-        return error = "'" + file.name + "' is not a file name the installer accepts", false;
+        error = "'" + file.name + "' is not a file name the installer accepts";
+        return false;
     }
     std::error_code failure;
     const std::uintmax_t size = fs::file_size(path, failure);
-    if (failure)
-        return error = "cannot read " + path + ": " + failure.message(), false;
+    if (failure) {
+        error = "cannot read " + path + ": " + failure.message();
+        return false;
+    }
     if (size < kMinimumFileBytes) {
-        return error = path + " has " + std::to_string(size) +
-                       " bytes; the installer refuses files under " +
-                       std::to_string(kMinimumFileBytes) + " bytes",
-               false;
+        error = path + " has " + std::to_string(size) +
+                " bytes; the installer refuses files under " + std::to_string(kMinimumFileBytes) +
+                " bytes";
+        return false;
     }
     if (size >= kFileLimitBytes) {
-        return error = path + " is " + std::to_string(kFileLimitBytes >> 20) +
-                       " MiB or larger; the installer downloads less",
-               false;
+        error = path + " is " + std::to_string(kFileLimitBytes >> 20) +
+                " MiB or larger; the installer downloads less";
+        return false;
     }
     if (!ReadFileBytes(path, file.bytes)) {
-        return error = "cannot read " + path + ": " + std::strerror(errno), false;
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
     }
     const Digest digest = Sha256Of(file.bytes);
     file.sha256 = HexLower(digest.data(), digest.size());
@@ -143,7 +169,8 @@ bool LoadFiles(const ReleaseArgs& args, std::vector<ReleaseFile>& files, std::st
             return false;
         for (const ReleaseFile& earlier : files) {
             if (EqualsAsciiNoCase(earlier.name, file.name)) {
-                return error = "'" + file.name + "' is given twice", false;
+                error = "'" + file.name + "' is given twice";
+                return false;
             }
         }
         files.push_back(std::move(file));
@@ -200,23 +227,26 @@ bool WriteRelease(const fs::path& out, const std::string& manifest, const std::s
                   const std::vector<ReleaseFile>& files, std::string& error) {
     std::error_code failure;
     const bool createdOut = fs::create_directories(out, failure);
-    if (failure)
-        return error = "cannot create " + out.string() + ": " + failure.message(), false;
+    if (failure) {
+        error = "cannot create " + out.string() + ": " + failure.message();
+        return false;
+    }
     std::string pattern = (out / ".update.tmp-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         error = "cannot create a folder in " + out.string() + ": " + std::strerror(errno);
     } else {
         const fs::path staging(pattern);
-        bool ok = WriteBytes(staging / "manifest.json", ToBytes(manifest), error) &&
-                  WriteBytes(staging / "manifest.sig", ToBytes(signature), error);
+        bool ok = WriteBytes(staging / kManifestFileName, ToBytes(manifest), error) &&
+                  WriteBytes(staging / kSignatureFileName, ToBytes(signature), error);
         for (std::size_t i = 0; ok && i < files.size(); ++i) {
             ok = WriteBytes(staging / files[i].name, files[i].bytes, error);
         }
         if (ok) {
-            fs::rename(staging, out / "update", failure);
+            fs::rename(staging, out / kUpdateFolderName, failure);
             if (!failure)
                 return true;
-            error = "cannot rename into " + (out / "update").string() + ": " + failure.message();
+            error = "cannot rename into " + (out / kUpdateFolderName).string() + ": " +
+                    failure.message();
         }
         fs::remove_all(staging, failure);
     }
@@ -243,8 +273,9 @@ int MakeRelease(const ReleaseArgs& args) {
                                    "files)");
     }
     std::error_code failure;
-    if (fs::exists(fs::path(args.out) / "update", failure) || failure) {
-        return Fail("release", (fs::path(args.out) / "update").string() + " exists already");
+    if (fs::exists(fs::path(args.out) / kUpdateFolderName, failure) || failure) {
+        return Fail("release",
+                    (fs::path(args.out) / kUpdateFolderName).string() + " exists already");
     }
     Pkey key = LoadPrivateKey(args.key, error);
     if (!key)
@@ -262,20 +293,12 @@ int MakeRelease(const ReleaseArgs& args) {
     if (!WriteRelease(args.out, manifest, signature, files, error))
         return Fail("release", error);
     std::printf("release %s (%d): %zu files in %s\n", args.version.c_str(), version, files.size(),
-                (fs::path(args.out) / "update").string().c_str());
+                (fs::path(args.out) / kUpdateFolderName).string().c_str());
     return 0;
 }
 
 }  // namespace
 
 int RunRelease(const Args& args) {
-    if (WantsHelp(args)) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
-    ReleaseArgs parsed;
-    std::string error;
-    if (!ParseArgs(args, parsed, error))
-        return UsageError(error);
-    return MakeRelease(parsed);
+    return RunSubcommand("release", Help(), args, ParseArgs, MakeRelease);
 }

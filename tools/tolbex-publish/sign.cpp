@@ -17,31 +17,42 @@ constexpr char kHelp[] =
     "a line feed. Publish both files unchanged: the installer checks every byte, so a\n"
     "manifest whose line ends are converted after signing is refused.\n";
 
-}  // namespace
+struct SignArgs {
+    std::string key, manifest;
+};
 
-int RunSign(const Args& args) {
-    if (WantsHelp(args)) {
-        std::fputs(kHelp, stdout);
-        return 0;
+bool ParseArgs(const Args& args, SignArgs& parsed, std::string& error) {
+    if (args.size() != 2) {
+        error = "expects KEYFILE and MANIFEST";
+        return false;
     }
-    if (args.size() != 2)
-        return Fail("sign", "expects KEYFILE and MANIFEST (see --help)", 2);
+    parsed = SignArgs{args[0], args[1]};
+    return true;
+}
+
+int SignManifest(const SignArgs& args) {
     std::string error;
-    Pkey key = LoadPrivateKey(args[0], error);
+    Pkey key = LoadPrivateKey(args.key, error);
     if (!key)
         return Fail("sign", error);
     Bytes manifest;
-    if (!ReadFileBytes(args[1], manifest)) {
-        return Fail("sign", "cannot read manifest " + args[1] + ": " + std::strerror(errno));
+    if (!ReadFileBytes(args.manifest, manifest)) {
+        return Fail("sign", "cannot read manifest " + args.manifest + ": " + std::strerror(errno));
     }
     Bytes raw;
     if (!SignDigest(key.get(), Sha256Of(manifest), raw)) {
         return Fail("sign", "OpenSSL could not sign");
     }
     const std::string text = HexLower(raw.data(), raw.size()) + "\n";
-    const std::string out = args[1] + ".sig";
+    const std::string out = args.manifest + ".sig";
     if (!WriteFileAtomically(out, Bytes(text.begin(), text.end()), 0644, false, error)) {
         return Fail("sign", error);
     }
     return 0;
+}
+
+}  // namespace
+
+int RunSign(const Args& args) {
+    return RunSubcommand("sign", kHelp, args, ParseArgs, SignManifest);
 }
