@@ -1,3 +1,4 @@
+// The entry point's command-line rule: whether the arguments ask for the test mode.
 #include "app/command_line.h"
 
 #include <cwchar>

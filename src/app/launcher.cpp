@@ -1,3 +1,4 @@
+// Starting the installed launcher through the shell.
 #include "app/launcher.h"
 
 #include <windows.h>

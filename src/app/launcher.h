@@ -1,3 +1,4 @@
+// Starting the installed launcher.
 #pragma once
 
 // Starts InstallDir\tolbex_launcher.exe with the shell's "open" verb, no arguments and

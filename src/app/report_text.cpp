@@ -1,3 +1,4 @@
+// The bytes of the test report installer.txt: its four lines, single-byte, CR LF.
 #include "app/report_text.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// The desktop and Start-menu shortcuts to the launcher, written through IShellLinkW.
 #include "app/shortcut.h"
 
 #include <shobjidl.h>

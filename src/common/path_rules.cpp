@@ -1,3 +1,4 @@
+// The Windows path rules on plain text: root names, parents, joins, the lexical normal form.
 #include "common/path_rules.h"
 
 #include <vector>

@@ -30,8 +30,11 @@ WideString PathParent(const WideString& path);
 WideString PathJoin(const WideString& folder, const WideString& name);
 
 // The lexical normal form: separators made '\', "." dropped, ".." folded against the
-// component before it (never above the root), repeated separators collapsed. A trailing
-// separator stays when the path had one. "C:/a/./b/../c" gives "C:\a\c".
+// component before it (never above the root), repeated separators collapsed.
+// "C:/a/./b/../c" gives "C:\a\c". The result ends in a separator when the path did, and
+// also when its last component was a "." or a ".." that folded one away, since both
+// name a folder: "a\." and "a\b\.." give "a\". A ".." that stays gets none ("..\" gives
+// ".."), and an empty result is ".".
 WideString PathLexicallyNormal(const WideString& path);
 
 // The path without separators at its end, never shorter than the root path:

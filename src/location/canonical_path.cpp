@@ -1,3 +1,4 @@
+// The weakly canonical form of a path: final paths on disk, then the lexical rules.
 #include "location/canonical_path.h"
 
 #include <windows.h>

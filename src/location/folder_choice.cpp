@@ -1,3 +1,4 @@
+// The folder picker's text rules: the install folder for a pick and the path line's text.
 #include "location/folder_choice.h"
 
 #include "common/install_names.h"

@@ -1,3 +1,4 @@
+// The installer window's folder dialog (IFileOpenDialog) and its path line.
 #include "location/folder_picker.h"
 
 #include <shobjidl.h>
@@ -14,8 +15,8 @@ HWND PathLabel = nullptr;
 namespace {
 
 constexpr const wchar_t* kDialogTitle = L"Waar moet Tolbex komen? / Where should Tolbex go?";
-// FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST.
-constexpr FILEOPENDIALOGOPTIONS kFolderOptions = 0x860;
+constexpr FILEOPENDIALOGOPTIONS kFolderOptions =
+    FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
 
 // The bytes on the volume of the folder's root that this user may fill (a quota counts,
 // the volume's total free space does not). A relative folder has no root to ask about:

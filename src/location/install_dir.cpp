@@ -1,3 +1,4 @@
+// The install folder of this run and the lookups of its first value (registry, default).
 #include "location/install_dir.h"
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+// LogLine on the debugger output channel, the log's state record and the data folder.
 #include "log/log.h"
 
 #include <windows.h>
@@ -5,6 +6,7 @@
 
 #include <cstdarg>
 #include <filesystem>
+#include <iterator>
 
 #include "common/handles.h"
 #include "common/install_names.h"
@@ -20,8 +22,8 @@ void WriteStamped(std::wostream& stream, const wchar_t* message) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     wchar_t stamp[32];
-    FormatWide(stamp, 32, L"[%02d:%02d:%02d.%03d] ", now.wHour, now.wMinute, now.wSecond,
-               now.wMilliseconds);
+    FormatWide(stamp, std::size(stamp), L"[%02d:%02d:%02d.%03d] ", now.wHour, now.wMinute,
+               now.wSecond, now.wMilliseconds);
     stream << stamp << message << L'\n';
     stream.flush();
 }

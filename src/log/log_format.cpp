@@ -1,3 +1,4 @@
+// The log's own printf-style formatter, with the Windows wide-printf meanings.
 #include "log/log_format.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The noise filter as LogLine uses it: config.ini's diagnose setting read once, then the match.
 #include "log/noise_filter.h"
 
 #include <windows.h>

@@ -1,6 +1,9 @@
+// The noise filter's decision (platform-free): the suppressed and the repeat prefixes.
 #include "log/noise_match.h"
 
 #include <cwchar>
+#include <iterator>
+#include <type_traits>
 
 namespace {
 
@@ -22,6 +25,8 @@ const wchar_t* const kRepeatPrefixes[] = {
     L"[regels] van de server",
     L"[kaartspelers] vrienden online",
 };
+static_assert(std::size(kRepeatPrefixes) == std::extent_v<decltype(LogState::lastRepeatLines)>,
+              "one last line per repeat prefix");
 
 // Code unit by code unit, case-sensitive; a message shorter than the prefix never matches.
 bool BeginsWith(const wchar_t* message, const wchar_t* prefix) {
@@ -37,7 +42,7 @@ bool IsNoiseMessage(LogState& state, const wchar_t* message) {
         if (BeginsWith(message, prefix))
             return true;
     }
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < std::size(kRepeatPrefixes); ++i) {
         if (!BeginsWith(message, kRepeatPrefixes[i]))
             continue;
         if (state.lastRepeatLines[i] == message)

@@ -132,8 +132,9 @@ int wmain(int argc, wchar_t** argv) {
                 PrintEvent(out, ReadEventText(process.hProcess, event.u.DebugString));
                 break;
             case EXCEPTION_DEBUG_EVENT:
-                // The initial breakpoint is ours to swallow; every other exception goes
-                // back to the program, which handles it or dies as it would alone.
+                // Every breakpoint is swallowed, the loader's initial one (raised for the
+                // debugger) and any later one alike; every other exception goes back to
+                // the program, which handles it or dies as it would alone.
                 if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
                     status = DBG_EXCEPTION_NOT_HANDLED;
                 }
