@@ -5,6 +5,7 @@ program tests/engine_run_cases.exe with the servers' addresses in its environmen
 cases and their exact log lines are in tests/e2e/engine_run_cases.cpp. The self-update
 case runs from a copy of that program named tolbex_launcher.exe in a folder of its own.
 """
+import re
 import shutil
 import sys
 import tempfile
@@ -28,6 +29,25 @@ def run_cases(program, gtest_filter, env, timeout=600):
     return result.returncode, output
 
 
+def listed_cases(program, gtest_filter):
+    """The cases the filter selects, as the program itself lists them."""
+    result = wine_run([program, f"--gtest_filter={gtest_filter}", "--gtest_list_tests"],
+                      build=BUILD, timeout=120, check=True)
+    cases, suite = [], ""
+    for line in result.stdout.decode("utf-8", "replace").splitlines():
+        if line and not line.startswith(" "):
+            suite = line.split()[0]
+        elif line.strip():
+            cases.append(suite + line.split()[0])
+    return cases
+
+
+def passed_count(output):
+    """N from gtest's closing line "[  PASSED  ] N test(s).", or None when it is missing."""
+    match = re.search(r"^\[  PASSED  \] (\d+) tests?\.", output, re.MULTILINE)
+    return int(match.group(1)) if match else None
+
+
 class EngineRunTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -44,10 +64,16 @@ class EngineRunTest(unittest.TestCase):
         cls.hostile.__exit__(None, None, None)
         cls.nginx.__exit__(None, None, None)
 
-    def test_update_run_cases(self):
-        code, output = run_cases(PROGRAM, "RunUpdateTest.*:-RunUpdateTest.SelfUpdate*", self.env)
+    def assert_every_case_passed(self, program, gtest_filter):
+        """Runs the cases the filter selects; all of them, and at least one, must pass."""
+        cases = listed_cases(program, gtest_filter)
+        self.assertTrue(cases, f"no case matches {gtest_filter}")
+        code, output = run_cases(program, gtest_filter, self.env)
         self.assertEqual(code, 0, output)
-        self.assertIn("[  PASSED  ]", output)
+        self.assertEqual(passed_count(output), len(cases), f"{cases}\n{output}")
+
+    def test_update_run_cases(self):
+        self.assert_every_case_passed(PROGRAM, "RunUpdateTest.*:-RunUpdateTest.SelfUpdate*")
         # The folder-part names were refused only after the two files before them had
         # been downloaded: the refusal comes at the name, not before the list.
         log = self.nginx.access_log()
@@ -59,9 +85,7 @@ class EngineRunTest(unittest.TestCase):
         with tempfile.TemporaryDirectory(prefix="tolbex-downloads-") as downloads:
             copy = Path(downloads) / "tolbex_launcher.exe"
             shutil.copyfile(PROGRAM, copy)
-            code, output = run_cases(copy, "RunUpdateTest.SelfUpdate*", self.env)
-        self.assertEqual(code, 0, output)
-        self.assertIn("[  PASSED  ] 1 test", output)
+            self.assert_every_case_passed(copy, "RunUpdateTest.SelfUpdate*")
 
 
 if __name__ == "__main__":
