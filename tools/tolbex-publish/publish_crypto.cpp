@@ -59,7 +59,7 @@ Pkey KeyFromBlob(const Bytes& blob) {
         return {};
     }
     std::uint8_t point[1 + 2 * kCoordinate] = {0x04};
-    std::copy(blob.begin() + 8, blob.end(), point + 1);
+    std::copy(blob.begin() + sizeof kPublicBlobHeader, blob.end(), point + 1);
     OSSL_PARAM params[] = {
         OSSL_PARAM_construct_utf8_string(OSSL_PKEY_PARAM_GROUP_NAME,
                                          const_cast<char*>(SN_X9_62_prime256v1), 0),
