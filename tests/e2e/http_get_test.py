@@ -53,6 +53,7 @@ class HttpGetTest(unittest.TestCase):
             "/206": reply(206, b"part", {"Content-Range": "bytes 0-3/10"}),
             "/cut": truncated(b"only this", announced=1000),
             "/toolong": truncated(b"x" * 100, announced=MAX_BODY + 1),
+            "/atcap": truncated(b"x" * 100, announced=MAX_BODY),
             "/exact": reply(200, b"q"),
             "/": reply(200, b"root"),
         }
@@ -73,6 +74,9 @@ class HttpGetTest(unittest.TestCase):
                     ("206", plain.url("/206"), expect(False)),
                     ("body cut short keeps what came", plain.url("/cut"), expect(True, b"only this")),
                     ("announced length over the limit", plain.url("/toolong"), expect(False)),
+                    # Exactly the cap is within it: the body is taken (here cut short).
+                    ("announced length of exactly the limit", plain.url("/atcap"),
+                     expect(True, b"x" * 100)),
                     ("http redirect followed", plain.url("/moved"), expect(True, self.file)),
                     ("https to http redirect refused", secure.url("/down"), expect(False)),
                     ("query passed unchanged", plain.url("/exact?v=1%20a&b=%2F"), expect(True, b"q")),
@@ -95,8 +99,11 @@ class HttpGetTest(unittest.TestCase):
             self.assertNotIn("GET /exact HTTP/1.1", lines)  # the ftp URL sent nothing
             headers = lines["GET /exact?v=1%20a&b=%2F HTTP/1.1"]
             self.assertEqual([v for k, v in headers if k.lower() == "user-agent"], ["Tolbex"])
-            self.assertEqual(sorted(k.lower() for k, _ in headers),
-                             ["connection", "host", "user-agent"])
+            # No extra headers; with keep-alive off the request asks for no kept connection.
+            self.assertEqual(sorted(k.lower() for k, _ in headers if k.lower() != "connection"),
+                             ["host", "user-agent"])
+            self.assertIn([v.lower() for k, v in headers if k.lower() == "connection"],
+                          ([], ["close"]))
 
     # 256 MiB through Wine takes seconds alone, minutes beside the other Wine tests: the
     # bounds leave room for that, and the test command's own bound is the ctest time-out.

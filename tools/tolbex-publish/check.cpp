@@ -118,7 +118,7 @@ bool ReadReleaseFile(const fs::path& path, bool keepBytes, FetchedBody& body,
     const std::uintmax_t size = fs::file_size(path, failure);
     if (failure)
         return problem = "missing from the release folder", false;
-    if (size > kFileLimitBytes)
+    if (!WithinFileLimit(size))
         return problem = "over the " + MebibyteText(kFileLimitBytes) + " cap", false;
     Bytes bytes;
     if (!ReadFileBytes(path.string(), bytes))
@@ -194,8 +194,8 @@ std::string FileProblem(const Source& source, const CheckArgs& args, const std::
     if (size < kMinimumFileBytes)
         return "under " + std::to_string(kMinimumFileBytes) + " bytes (" + std::to_string(size) +
                ")";
-    if (size >= kFileLimitBytes)
-        return MebibyteText(kFileLimitBytes) + " or larger";
+    if (!WithinFileLimit(size))
+        return "over " + MebibyteText(kFileLimitBytes);
     const std::string expected = ScanObjectString(manifest, "\"sha256\"", name);
     if (expected.empty())
         return "no sha256 entry under this spelling";

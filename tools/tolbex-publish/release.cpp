@@ -123,9 +123,9 @@ bool LoadFile(const std::string& path, ReleaseFile& file, std::string& error) {
                        std::to_string(kMinimumFileBytes) + " bytes",
                false;
     }
-    if (size >= kFileLimitBytes) {
-        return error = path + " is " + std::to_string(kFileLimitBytes >> 20) +
-                       " MiB or larger; the installer downloads less",
+    if (!WithinFileLimit(size)) {
+        return error = path + " is over " + std::to_string(kFileLimitBytes >> 20) +
+                       " MiB; the installer downloads no more",
                false;
     }
     if (!ReadFileBytes(path, file.bytes)) {
