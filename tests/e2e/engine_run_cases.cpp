@@ -382,13 +382,15 @@ class InstallServers : public update_test::EngineTest {
         std::getenv("TOLBEX_ENGINE_SERVED") ? std::getenv("TOLBEX_ENGINE_SERVED") : "";
 };
 
-// A launcher left by an earlier install does not make a run that wrote nothing count.
+// A launcher left by an earlier install does not make a run that wrote nothing count. The
+// second server serves no release here: its manifest is a 404.
 TEST_F(InstallServers, BothFailingLogsBothInOrder) {
     WriteAll(dir_ / "tolbex_launcher.exe", "oud");
     EXPECT_FALSE(InstallFromServers());
     EXPECT_EQ(Lines(),
               (LogLines{Refused(TOLBEX_UPDATE_SERVER_1), Unreachable(TOLBEX_UPDATE_SERVER_1),
-                        Failed(TOLBEX_UPDATE_SERVER_1), Refused(TOLBEX_UPDATE_SERVER_2),
+                        Failed(TOLBEX_UPDATE_SERVER_1),
+                        Cause(TOLBEX_UPDATE_SERVER_2, "manifest.json", L"mislukt", L"status 404"),
                         Unreachable(TOLBEX_UPDATE_SERVER_2), Failed(TOLBEX_UPDATE_SERVER_2)}));
 }
 
