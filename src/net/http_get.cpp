@@ -334,7 +334,7 @@ WideString Number(std::uint64_t value) {
     return std::to_wstring(value);
 }
 
-// The names of the WinHTTP errors a player's log will show most.
+// The names of the errors a player's log will show most.
 const wchar_t* ErrorName(std::uint32_t error) {
     switch (error) {
         case ERROR_WINHTTP_TIMEOUT:
@@ -344,6 +344,7 @@ const wchar_t* ErrorName(std::uint32_t error) {
         case ERROR_WINHTTP_CANNOT_CONNECT:
             return L" (geen verbinding)";
         case ERROR_WINHTTP_CONNECTION_ERROR:
+        case WSAECONNRESET:  // Wine hands on the socket's own code
             return L" (verbinding verbroken)";
         case ERROR_WINHTTP_SECURE_FAILURE:
             return L" (certificaat geweigerd)";

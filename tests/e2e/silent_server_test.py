@@ -10,17 +10,18 @@ several at once: the silent cases wait some 17 s each, side by side.
   the headers, halfway through the body), for the manifest, the signature and a file:
   the fetch gives up within its bound, the second server installs, and the seconds are
   printed.
-- The cause line before each failure's own line, exactly: a refused connection, a 404, a
-  203, a certificate the test CA did not sign, a time-out, a body cut short, a body over
-  the cap.
+- The cause line before each failure's own line, exactly: a refused connection, a
+  connection that never stands (a full accept queue), a 404, a 203, a certificate the
+  test CA did not sign, a time-out (the silent cases), a body cut short, a body over the
+  cap.
 - A server that closes a kept-alive connection a second after a slowly sent file without
   saying so: the next file still downloads, and the release installs from it.
 """
 import concurrent.futures
 import hashlib
 import json
-import os
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -29,7 +30,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from harness import Build, free_port  # noqa: E402
+from harness import Build  # noqa: E402
 from releases import make_release  # noqa: E402
 from servers import HostileServer, Nginx, TestPki, idle_close, reply, stall, trust_test_ca, truncated  # noqa: E402
 from slow_server_test import timed_test_mode  # noqa: E402
@@ -92,6 +93,15 @@ def run_case(work, case):
     with Nginx(work / "site", http_port=39706, lifetime=SERVER_LIFETIME, build=BUILD):
         if case == "refused":
             code, lines = timed_test_mode(folder)
+            peers = []
+        elif case == "blackhole":
+            # A full accept queue: the kernel drops the installer's SYNs, so the
+            # connection never stands.
+            with socket.socket() as listener, socket.socket() as queued:
+                listener.bind(("127.0.0.1", 39705))
+                listener.listen(0)
+                queued.connect(("127.0.0.1", 39705))
+                code, lines = timed_test_mode(folder)
             peers = []
         else:
             with HostileServer(first_routes(update, case), port=39705, tls=tls,
@@ -198,6 +208,9 @@ class SilentServers(unittest.TestCase):
         cases = {
             "refused": [f"Ophalen van {manifest} mislukt: WinHttpSendRequest gaf fout 12029 "
                         "(geen verbinding)", f"Geen updateserver bereikbaar ({FIRST})"],
+            # The connect time-out, which Wine does enforce.
+            "blackhole": [f"Ophalen van {manifest} mislukt: WinHttpSendRequest gaf fout 12002 "
+                          "(time-out)", f"Geen updateserver bereikbaar ({FIRST})"],
             "status:file/404": [f"Ophalen van {core} mislukt: status 404",
                                 "Downloaden van tolbex_core.dll mislukt"],
             "status:signature/203": [

@@ -53,8 +53,9 @@ Behaviours:
                                                 the headers), "body" (after half the body)
     idle_close(body, rate, after=1.0)           body dripped at rate bytes a second, the
                                                 connection kept alive (no "Connection:
-                                                close"), then closed `after` seconds later
-                                                without a word, as idle servers do
+                                                close") but not read again, then closed
+                                                `after` seconds later without a word, as
+                                                idle servers and proxies do
 Request.peer is the client's (address, port): one port per connection.
 """
 import contextlib
@@ -408,15 +409,12 @@ class idle_close(_Behaviour):
                     return
                 handler.wfile.write(self.body[at:at + step])
                 handler.wfile.flush()
-        connection = handler.connection
-
-        def hang_up():
-            with contextlib.suppress(OSError):
-                connection.shutdown(socket.SHUT_RDWR)
-
-        timer = threading.Timer(self.after, hang_up)
-        timer.daemon = True
-        timer.start()
+        # The answer was whole and kept alive; then the server lets the connection idle
+        # (a request sent on it now is never read) and hangs up without a word.
+        server.stopping.wait(self.after)
+        handler.close_connection = True
+        with contextlib.suppress(OSError):
+            handler.connection.shutdown(socket.SHUT_RDWR)
 
 
 class _Handler(http.server.BaseHTTPRequestHandler):
