@@ -10,8 +10,8 @@ import unittest
 from pathlib import Path
 
 from harness import Build, free_port, wine_run
-from servers import (HostileServer, Nginx, delay, endless, redirect, reply, silent, trust_test_ca,
-                     truncated)
+from servers import (HostileServer, Nginx, delay, drip, endless, redirect, reply, silent,
+                     trust_test_ca, truncated)
 
 KEEP = b"keep"
 MAX_BODY = 268435456
@@ -129,6 +129,20 @@ class HttpGetTest(unittest.TestCase):
         trace = result.stderr.decode("utf-8", "replace")
         self.assertRegex(trace, r'trace:winhttp:WinHttpOpen L"Tolbex", 4, \(null\), \(null\), 0\n')
         self.assertRegex(trace, r"trace:winhttp:WinHttpSetTimeouts \w+, 3000, 3000, 5000, 15000\n")
+
+
+class FetchProgressTest(unittest.TestCase):
+    # Reported on the calling thread while the body arrives, growing, the last report the
+    # whole body with its announced length; nothing for a failed status.
+    def test_reports_the_body_as_it_arrives_on_the_calling_thread(self):
+        body = bytes(range(256)) * 32  # 8 KiB, in four pieces half a second apart
+        routes = {"/drip": drip(body, rate=4096, every=0.5), "/404": reply(404, b"weg")}
+        with HostileServer(routes) as server:
+            dripped, missing = probe("progress", [server.url("/drip"), server.url("/404")])
+        ok, reports, received, announced, ordered = map(int, dripped.split())
+        self.assertEqual((ok, received, announced, ordered), (1, len(body), len(body), 1))
+        self.assertGreaterEqual(reports, 3)
+        self.assertEqual(missing, "0 0 0 0 1")
 
 
 class FetchSignatureTextTest(unittest.TestCase):

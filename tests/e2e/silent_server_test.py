@@ -42,7 +42,7 @@ CAP = 268435456
 # After the last byte: the 15 s receive time-out plus at most 5 s; Wine's start and the
 # second server's install come on top of the moment of the failure line.
 SILENT_BOUND = 15 + 5
-WINE_START = 8  # seconds a loaded machine may take to start Wine before the first request
+WINE_START = 15  # seconds a loaded machine may take to start Wine before the first request
 SIDE_BY_SIDE = 4
 SERVER_LIFETIME = 200  # longer than any run: the installer must not wait for it
 
