@@ -115,10 +115,10 @@ class HttpGetTest(unittest.TestCase):
 
     # Wine 8 sets the socket time-outs but does not end a blocking wait for the response
     # headers when the receive time-out passes (measured: a server silent for 150 s held
-    # the call for 150 s), so the 15 s bound itself cannot be shown here. What is shown:
-    # the session asks for the system proxy with auto-detection and the four time-outs,
-    # as Wine's own WinHTTP trace records the calls, and a server that accepts, never
-    # answers and then hangs up fails the call.
+    # the call for 150 s); HttpGet's own deadline does, which silent_server_test shows
+    # through the real exe. What is shown here: the session asks for the system proxy
+    # with auto-detection and the four time-outs, as Wine's own WinHTTP trace records the
+    # calls, and a server that accepts, never answers and then hangs up fails the call.
     # The server lives long enough for a Wine start on a loaded machine to reach it.
     def test_sets_the_four_timeouts_and_fails_on_a_silent_server(self):
         with HostileServer({"/silent": silent()}, lifetime=10) as server:
