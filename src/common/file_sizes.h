@@ -11,7 +11,14 @@
 // release or pass one.
 inline constexpr std::size_t kMinimumFileBytes = 64;
 
-// 256 MiB, the bound on anything the installer holds in memory whole. HttpGet refuses a
-// body longer than this (a broken or hostile server: no release file is that large);
-// FileSha256Hex and the publisher's release and check refuse a file of this size or more.
+// 256 MiB, the bound on anything the installer holds in memory whole: no release file is
+// larger (a longer body is a broken or hostile server). A file of exactly this size is
+// allowed. The installer's HTTP client, its file hashing and the publisher's release and
+// check all ask WithinFileLimit, so they cannot disagree at the boundary.
 inline constexpr std::uint64_t kFileLimitBytes = 268435456;
+
+// Whether a file or body of size bytes is within the bound: true up to and including
+// kFileLimitBytes, false from kFileLimitBytes + 1.
+inline constexpr bool WithinFileLimit(std::uint64_t size) {
+    return size <= kFileLimitBytes;
+}

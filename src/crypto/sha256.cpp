@@ -19,10 +19,10 @@ bool ReadWholeFile(const WideString& path, ByteBuffer& contents) {
     if (!file)
         return false;
     LARGE_INTEGER size{};
-    // Files of kFileLimitBytes or more are never hashed: no file the installer accepts is
-    // that large, and the limit bounds the single in-memory copy.
+    // Files over kFileLimitBytes are never hashed: no file the installer accepts is that
+    // large, and the limit bounds the single in-memory copy.
     if (!GetFileSizeEx(file.get(), &size) ||
-        static_cast<std::uint64_t>(size.QuadPart) >= kFileLimitBytes) {
+        !WithinFileLimit(static_cast<std::uint64_t>(size.QuadPart))) {
         return false;
     }
     contents.assign(static_cast<std::size_t>(size.QuadPart), 0);

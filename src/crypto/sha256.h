@@ -16,5 +16,5 @@ bool Sha256(const void* data, std::uint32_t length, std::uint8_t digest[kSha256B
 
 // The 64 lowercase hex digits of the SHA-256 of a whole file, or empty text when it
 // cannot be hashed: missing, a folder, held open for writing by another handle,
-// unreadable, or kFileLimitBytes (common/file_sizes.h, 256 MiB) or more.
+// unreadable, or over kFileLimitBytes (common/file_sizes.h, 256 MiB).
 std::string FileSha256Hex(const WideString& path);

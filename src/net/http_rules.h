@@ -15,6 +15,10 @@ inline constexpr int kConnectTimeoutMs = 3000;
 inline constexpr int kSendTimeoutMs = 5000;
 inline constexpr int kReceiveTimeoutMs = 15000;
 
+// What HttpGet's own deadlines add to the time-outs above before giving up on a fetch
+// whose call has not returned (Wine does not end every wait at the time-out).
+inline constexpr int kDeadlineSlackMs = 2000;
+
 // The floor on progress: a request fails when fewer than kFloorBytes body bytes arrived
 // in the last kFloorSeconds, counted from the moment the request is sent. A steady
 // 4 KB/s brings 120 KB per window and never comes near it; one byte a second (30 bytes

@@ -5,10 +5,15 @@
 #include "crypto/signature_text.h"
 #include "net/http_get.h"
 
-std::string FetchSignatureText(const WideString& url) {
+std::string FetchSignatureText(const WideString& url, FetchFailure& failure) {
     ByteBuffer body;
     std::string text;
-    if (!HttpGet(url, body) || !SignatureTextOf(body, text))
+    if (!HttpFetch(url, body, failure) || !SignatureTextOf(body, text))
         return {};
     return text;
+}
+
+std::string FetchSignatureText(const WideString& url) {
+    FetchFailure failure;
+    return FetchSignatureText(url, failure);
 }

@@ -120,9 +120,21 @@ bool UpdateDue(const std::string& manifest, std::int32_t version, const WideStri
     return !LocalFilesMatch(manifest, folder);
 }
 
+// Why a fetch failed or came cut short, as one line before the step's own line; nothing
+// for a whole body. The full URL, so an operator sees which server and file.
+void LogFetchCause(const WideString& url, const FetchFailure& failure) {
+    if (failure.cause == FetchCause::kNone)
+        return;
+    const wchar_t* verdict = failure.cause == FetchCause::kCutShort ? L"onvolledig" : L"mislukt";
+    LogLine(L"Ophalen van %s %s: %s", url.c_str(), verdict, FetchFailureText(failure).c_str());
+}
+
 bool SignatureAccepted(const WideString& baseUrl, const std::string& manifest) {
-    const std::string signature = FetchSignatureText(baseUrl + kSignaturePath);
+    const WideString url = baseUrl + kSignaturePath;
+    FetchFailure failure;
+    const std::string signature = FetchSignatureText(url, failure);
     if (!VerifyManifestSignature(manifest, signature)) {
+        LogFetchCause(url, failure);
         LogLine(L"Update GEWEIGERD: handtekening van het manifest ontbreekt of klopt niet");
         return false;
     }
@@ -146,12 +158,21 @@ bool FetchAndCheck(const WideString& baseUrl, const std::string& manifest, const
         return false;
     }
     const WideString wideName = WidenBytes(name);
+    const WideString url = baseUrl + kFilePathPrefix + wideName;
     ByteBuffer body;
-    if (!HttpGet(baseUrl + kFilePathPrefix + wideName, body) || body.size() < kMinimumFileBytes) {
+    FetchFailure failure;
+    const bool fetched = HttpFetch(url, body, failure);
+    if (!fetched || body.size() < kMinimumFileBytes) {
+        if (fetched && failure.cause == FetchCause::kNone) {
+            LogLine(L"Ophalen van %s mislukt: %zu bytes, minder dan %zu", url.c_str(), body.size(),
+                    kMinimumFileBytes);
+        }
+        LogFetchCause(url, failure);
         LogLine(L"Downloaden van %s mislukt", wideName.c_str());
         return false;
     }
     if (!HashMatches(body, ScanObjectString(manifest, kHashesKey, name))) {
+        LogFetchCause(url, failure);
         LogLine(L"Update GEWEIGERD: sha256 van %s klopt niet met het manifest", wideName.c_str());
         return false;
     }
@@ -262,7 +283,12 @@ UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool
         return result;
 
     ByteBuffer body;
-    if (!HttpGet(baseUrl + kManifestPath, body)) {
+    FetchFailure failure;
+    const bool fetched = HttpFetch(baseUrl + kManifestPath, body, failure);
+    // A manifest cut short is still scanned (its signature check refuses it); its cause
+    // comes first all the same.
+    LogFetchCause(baseUrl + kManifestPath, failure);
+    if (!fetched) {
         LogLine(L"Geen updateserver bereikbaar (%s)", baseUrl.c_str());
         return result;
     }

@@ -56,6 +56,13 @@ struct UpdateResult {
 // file), leaves files for the next run: its step 6 puts back a .vorig whose name is
 // missing, and deletes the rest of .tijdelijk and .vorig.
 //
+// A fetch that fails or comes cut short adds one line directly before the line of the step
+// it fails (a manifest cut short: right after its fetch, as it is still scanned):
+// "Ophalen van <url> mislukt: <cause>", or "... onvolledig: <cause>" for a body cut
+// short, <cause> as FetchFailureText gives it (net/http_get.h); a whole file under 64
+// bytes gives "Ophalen van <url> mislukt: <n> bytes, minder dan 64". The outcomes below
+// leave these lines out.
+//
 // Each outcome with its statusText and its log lines, in order. V is the manifest's
 // version as VersionNumberText gives it; FOUND stands for the line
 // "Update gevonden: versie V (nu 2.9.9)", which every run past step 2 logs, after

@@ -53,6 +53,12 @@ std::string ReleaseFile(const std::string& release, const std::string& name) {
                    name);
 }
 
+// The cause line before a failed fetch's own line.
+std::wstring Cause(const std::wstring& base, const char* path, const wchar_t* verdict,
+                   const std::wstring& why) {
+    return L"Ophalen van " + base + L"/update/" + WidenBytes(path) + L" " + verdict + L": " + why;
+}
+
 std::wstring Written(const std::string& release, const std::string& name) {
     return L"Bijgewerkt: " + WidenBytes(name) + L" (" +
            std::to_wstring(ReleaseFile(release, name).size()) + L" bytes)";
@@ -103,10 +109,17 @@ TEST_F(RunUpdateTest, RefusalsAndUnreachedServersLeaveTheFolderUntouched) {
     } cases[] = {
         {L"", {}, false},
         {HostileBase("manifest500"),
-         {L"Geen updateserver bereikbaar (" + HostileBase("manifest500") + L")"},
+         {Cause(HostileBase("manifest500"), "manifest.json", L"mislukt", L"status 500"),
+          L"Geen updateserver bereikbaar (" + HostileBase("manifest500") + L")"},
          false},
-        {L"http://localhost:9", {L"Geen updateserver bereikbaar (http://localhost:9)"}, false},
-        {NginxBase("unsigned"), {kFound300, kSignatureRefused}},
+        {L"http://localhost:9",
+         {Cause(L"http://localhost:9", "manifest.json", L"mislukt",
+                L"WinHttpSendRequest gaf fout 12029 (geen verbinding)"),
+          L"Geen updateserver bereikbaar (http://localhost:9)"},
+         false},
+        {NginxBase("unsigned"),
+         {kFound300, Cause(NginxBase("unsigned"), "manifest.sig", L"mislukt", L"status 404"),
+          kSignatureRefused}},
         {NginxBase("unknown_key"), {kFound300, kSignatureRefused}},
         {NginxBase("other_bytes"), {kFound300, kSignatureRefused}},
         {NginxBase("unknown_name"), {kFound300, kSignatureOk, nameRefused("tolbex_extra.dll")}},
@@ -121,14 +134,29 @@ TEST_F(RunUpdateTest, RefusalsAndUnreachedServersLeaveTheFolderUntouched) {
         {NginxBase("caps_spelled_lower"),
          {kFound300, kSignatureOk,
           L"Update GEWEIGERD: sha256 van TOLBEX_CORE.DLL klopt niet met het manifest"}},
-        {NginxBase("size63"), {kFound300, kSignatureOk, iniDownloadFailed}},
-        {NginxBase("not_served"), {kFound300, kSignatureOk, iniDownloadFailed}},  // nginx 404
+        {NginxBase("size63"),
+         {kFound300, kSignatureOk,
+          Cause(NginxBase("size63"), "tolbex.ini", L"mislukt", L"63 bytes, minder dan 64"),
+          iniDownloadFailed}},
+        {NginxBase("not_served"),  // nginx 404
+         {kFound300, kSignatureOk,
+          Cause(NginxBase("not_served"), "tolbex.ini", L"mislukt", L"status 404"),
+          iniDownloadFailed}},
         {HostileBase("status500"),
-         {kFound300, kSignatureOk, L"Downloaden van tolbex_core.dll mislukt"}},
+         {kFound300, kSignatureOk,
+          Cause(HostileBase("status500"), "tolbex_core.dll", L"mislukt", L"status 500"),
+          L"Downloaden van tolbex_core.dll mislukt"}},
         // Cut off after 100 of 300 announced bytes: HttpGet hands over what came, and
         // the hash refuses it.
-        {HostileBase("truncated"), {kFound300, kSignatureOk, iniHashRefused}},
-        {HostileBase("endless"), {kFound300, kSignatureOk, iniDownloadFailed}},
+        {HostileBase("truncated"),
+         {kFound300, kSignatureOk,
+          Cause(HostileBase("truncated"), "tolbex.ini", L"onvolledig",
+                L"afgebroken na 100 van 300 aangekondigde bytes"),
+          iniHashRefused}},
+        {HostileBase("endless"),
+         {kFound300, kSignatureOk,
+          Cause(HostileBase("endless"), "tolbex.ini", L"mislukt", L"groter dan 268435456 bytes"),
+          iniDownloadFailed}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.base);
@@ -342,6 +370,11 @@ class InstallServers : public update_test::EngineTest {
     static std::wstring Failed(const wchar_t* server) {
         return std::wstring(L"[installer] via ") + server + L" niet gelukt";
     }
+    // Nothing listens there: the connection is refused.
+    static std::wstring Refused(const wchar_t* server) {
+        return Cause(server, "manifest.json", L"mislukt",
+                     L"WinHttpSendRequest gaf fout 12029 (geen verbinding)");
+    }
     static std::wstring Unreachable(const wchar_t* server) {
         return std::wstring(L"Geen updateserver bereikbaar (") + server + L")";
     }
@@ -349,20 +382,23 @@ class InstallServers : public update_test::EngineTest {
         std::getenv("TOLBEX_ENGINE_SERVED") ? std::getenv("TOLBEX_ENGINE_SERVED") : "";
 };
 
-// A launcher left by an earlier install does not make a run that wrote nothing count.
+// A launcher left by an earlier install does not make a run that wrote nothing count. The
+// second server serves no release here: its manifest is a 404.
 TEST_F(InstallServers, BothFailingLogsBothInOrder) {
     WriteAll(dir_ / "tolbex_launcher.exe", "oud");
     EXPECT_FALSE(InstallFromServers());
     EXPECT_EQ(Lines(),
-              (LogLines{Unreachable(TOLBEX_UPDATE_SERVER_1), Failed(TOLBEX_UPDATE_SERVER_1),
+              (LogLines{Refused(TOLBEX_UPDATE_SERVER_1), Unreachable(TOLBEX_UPDATE_SERVER_1),
+                        Failed(TOLBEX_UPDATE_SERVER_1),
+                        Cause(TOLBEX_UPDATE_SERVER_2, "manifest.json", L"mislukt", L"status 404"),
                         Unreachable(TOLBEX_UPDATE_SERVER_2), Failed(TOLBEX_UPDATE_SERVER_2)}));
 }
 
 TEST_F(InstallServers, SecondServerDeliversAfterFirstUnreachable) {
     ASSERT_EQ(served_, "full300");
     EXPECT_TRUE(InstallFromServers());
-    LogLines expected{Unreachable(TOLBEX_UPDATE_SERVER_1), Failed(TOLBEX_UPDATE_SERVER_1),
-                      kFound300, kSignatureOk};
+    LogLines expected{Refused(TOLBEX_UPDATE_SERVER_1), Unreachable(TOLBEX_UPDATE_SERVER_1),
+                      Failed(TOLBEX_UPDATE_SERVER_1), kFound300, kSignatureOk};
     for (const char* name : kFiveFiles) expected.push_back(Written("full300", name));
     EXPECT_EQ(Lines(), expected);
 }
@@ -371,8 +407,9 @@ TEST_F(InstallServers, ReleaseWithoutLauncherCountsAsFailed) {
     ASSERT_EQ(served_, "no_launcher");
     EXPECT_FALSE(InstallFromServers());
     EXPECT_EQ(Lines(),
-              (LogLines{Unreachable(TOLBEX_UPDATE_SERVER_1), Failed(TOLBEX_UPDATE_SERVER_1),
-                        kFound300, kSignatureOk, Written("no_launcher", "tolbex_core.dll"),
+              (LogLines{Refused(TOLBEX_UPDATE_SERVER_1), Unreachable(TOLBEX_UPDATE_SERVER_1),
+                        Failed(TOLBEX_UPDATE_SERVER_1), kFound300, kSignatureOk,
+                        Written("no_launcher", "tolbex_core.dll"),
                         Written("no_launcher", "tolbex.ini"), Failed(TOLBEX_UPDATE_SERVER_2)}));
     EXPECT_EQ(ReadAll(dir_ / "tolbex.ini"), ReleaseFile("no_launcher", "tolbex.ini"));
 }
@@ -388,8 +425,9 @@ TEST_F(InstallServers, LauncherWrittenThenLaterFileFailsIsAFailedServer) {
     EXPECT_FALSE(InstallFromServers());
     holder.reset();
     EXPECT_EQ(Lines(),
-              (LogLines{Unreachable(TOLBEX_UPDATE_SERVER_1), Failed(TOLBEX_UPDATE_SERVER_1),
-                        kFound300, kSignatureOk, Written("launcher_ini", "tolbex_launcher.exe"),
+              (LogLines{Refused(TOLBEX_UPDATE_SERVER_1), Unreachable(TOLBEX_UPDATE_SERVER_1),
+                        Failed(TOLBEX_UPDATE_SERVER_1), kFound300, kSignatureOk,
+                        Written("launcher_ini", "tolbex_launcher.exe"),
                         L"Schrijven van " + Path("tolbex.ini") + L" mislukt (32)",
                         Failed(TOLBEX_UPDATE_SERVER_2)}));
     EXPECT_EQ(TreeDigest(dir_), before);

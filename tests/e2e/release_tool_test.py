@@ -95,15 +95,15 @@ class ReleaseTool(unittest.TestCase):
         (inp / "dup" / "TOLBEX.INI").write_bytes(b"d" * 100)
         (inp / "big").mkdir()
         with open(inp / "big" / "tolbex_telemetry.dll", "wb") as big:
-            big.truncate(268435456)  # sparse: 256 MiB on paper only
+            big.truncate(268435456 + 1)  # sparse: 256 MiB and a byte on paper only
         cases = [
             ("unknown name", dict(paths=self.paths + [inp / "tolbex_extra.dll"]),
              "'tolbex_extra.dll' is not a file name the installer accepts"),
             ("name twice", dict(paths=self.paths + [inp / "dup" / "TOLBEX.INI"]),
              "'TOLBEX.INI' is given twice"),
             ("63 bytes", dict(paths=self.paths + [inp / "x63" / "Vonkel.dll"]), "under 64 bytes"),
-            ("256 MiB", dict(paths=self.paths + [inp / "big" / "tolbex_telemetry.dll"]),
-             "256 MiB or larger"),
+            ("256 MiB and a byte", dict(paths=self.paths + [inp / "big" / "tolbex_telemetry.dll"]),
+             "is over 256 MiB"),
             ("no launcher", dict(paths=[p for p in self.paths if p.name != "tolbex_launcher.exe"]),
              "no tolbex_launcher.exe among the files"),
         ]
@@ -120,9 +120,13 @@ class ReleaseTool(unittest.TestCase):
         inp = self.work / "in"
         (inp / "x64").mkdir()
         (inp / "x64" / "Vonkel.dll").write_bytes(b"v" * 64)
+        (inp / "cap").mkdir()
+        with open(inp / "cap" / "tolbex_telemetry.dll", "wb") as cap:
+            cap.truncate(268435456)  # sparse: exactly 256 MiB, the largest file allowed
         no_launcher = [p for p in self.paths if p.name != "tolbex_launcher.exe"]
         cases = [
             ("64 bytes", dict(paths=self.paths + [inp / "x64" / "Vonkel.dll"]), ()),
+            ("exactly 256 MiB", dict(paths=self.paths + [inp / "cap" / "tolbex_telemetry.dll"]), ()),
             ("largest version", dict(version="21474836.4.7"), ()),
             ("without launcher", dict(paths=no_launcher, extra=["--without-launcher"]),
              ("--without-launcher",)),

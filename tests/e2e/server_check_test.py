@@ -6,16 +6,18 @@ import re
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 import urllib.request
 from pathlib import Path
 
 from harness import free_port
 from releases import DEMO_BLOB_1, DEMO_KEY_2, demo_files, publish_release, publish_tool
-from servers import HostileServer, Nginx, TestPki, drip, endless, reply, truncated
+from servers import HostileServer, Nginx, TestPki, drip, endless, reply, stall, truncated
 
 LAUNCHER = b"MZ demo launcher " * 8
 BOUND = 90  # seconds: any case that runs longer hangs; the drip needs its 30 s
+SILENT_BOUND = 15 + 5  # the receive time-out after the last byte, and at most 5 s more
 
 
 def check(tool, *sources, ca=None):
@@ -144,6 +146,31 @@ class ServerCheckTest(unittest.TestCase):
                     self.assertRegex(refusals[0], "^REFUSED  " + re.escape(f"{base}/update/{name}: ")
                                      + found + "$")
                     self.assertEqual(lines[-1], f"FAILED   {base}: the installer would refuse it")
+
+    def test_a_server_silent_at_any_stage_is_given_up_naming_the_url(self):
+        cases, routes = [], {}
+        for name in ("manifest.json", "manifest.sig", "tolbex_core.dll"):
+            body = (self.update / name).read_bytes()
+            for stage in stall.STAGES:
+                prefix = f"/{stage}-{name}"
+                routes.update(self.hostile_routes(prefix, **{name: stall(stage, body)}))
+                cases.append((name, stage, prefix))
+        with HostileServer(routes, lifetime=BOUND + 30) as server:
+            start = time.monotonic()
+            running = [check(self.tool, server.url(prefix)) for _, _, prefix in cases]  # side by side
+            print()
+            for (name, stage, prefix), proc in zip(cases, running):
+                with self.subTest(f"{name} silent after {stage}"):
+                    code, lines, err = finish(proc)
+                    took = time.monotonic() - start
+                    print(f"check: {name} silent after {stage}: done by {took:.1f} s")
+                    self.assertEqual(code, 1, err)
+                    refusals = [line for line in lines if line.startswith("REFUSED")]
+                    as_none = "; the installer takes that as no signature" if name == "manifest.sig" else ""
+                    self.assertEqual(refusals[0], f"REFUSED  {server.url(prefix)}/update/{name}: "
+                                     "nothing arrived for 15 s, expected data within the "
+                                     "installer's receive time-out" + as_none)
+                    self.assertLess(took, SILENT_BOUND + 5)  # and the tool's own start
 
 
 if __name__ == "__main__":

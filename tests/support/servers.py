@@ -47,6 +47,16 @@ Behaviours:
                                                 the body at rate bytes a second: every
                                                 `every` seconds the next rate*every bytes
                                                 (at least one); a slow or stalling server
+    stall(stage, body)                          a 200 of body that goes silent for good at
+                                                stage: "accept" (nothing at all), "status"
+                                                (after the status line), "headers" (after
+                                                the headers), "body" (after half the body)
+    idle_close(body, rate, after=1.0)           body dripped at rate bytes a second, the
+                                                connection kept alive (no "Connection:
+                                                close") but not read again, then closed
+                                                `after` seconds later without a word, as
+                                                idle servers and proxies do
+Request.peer is the client's (address, port): one port per connection.
 """
 import contextlib
 import fcntl
@@ -66,7 +76,7 @@ from pathlib import Path
 from harness import SOURCE_DIR, Build, free_port, wine_run, win_path
 
 __all__ = ["TestPki", "trust_test_ca", "Nginx", "HostileServer", "free_port", "reply", "delay",
-           "silent", "truncated", "endless", "redirect", "drip", "Request"]
+           "silent", "truncated", "endless", "redirect", "drip", "stall", "idle_close", "Request"]
 
 
 # ---------------------------------------------------------------- test PKI
@@ -268,7 +278,7 @@ class Nginx:
 
 # ---------------------------------------------------------------- hostile server
 
-Request = namedtuple("Request", "line headers")
+Request = namedtuple("Request", "line headers peer", defaults=(None,))
 
 
 class _Behaviour:
@@ -364,12 +374,56 @@ class drip(_Behaviour):
                 handler.wfile.flush()
 
 
+class stall(_Behaviour):
+    STAGES = ("accept", "status", "headers", "body")
+
+    def __init__(self, stage, body):
+        assert stage in self.STAGES, stage
+        self.stage, self.body = stage, body
+
+    def run(self, handler, server):
+        handler.close_connection = True
+        with contextlib.suppress(OSError):
+            if self.stage != "accept":
+                handler.wfile.write(b"HTTP/1.1 200 OK\r\n")
+            if self.stage in ("headers", "body"):
+                handler.wfile.write(b"Content-Length: %d\r\n\r\n" % len(self.body))
+            if self.stage == "body":
+                handler.wfile.write(self.body[:len(self.body) // 2])
+            handler.wfile.flush()
+        server.stopping.wait()
+
+
+class idle_close(_Behaviour):
+    def __init__(self, body, rate, after=1.0):
+        self.body, self.rate, self.after = body, rate, after
+
+    def run(self, handler, server):
+        handler.send_response(200)
+        handler.send_header("Content-Length", str(len(self.body)))
+        handler.end_headers()
+        step = max(1, self.rate // 10)
+        with contextlib.suppress(OSError):
+            for at in range(0, len(self.body), step):
+                if server.stopping.wait(0.1):
+                    return
+                handler.wfile.write(self.body[at:at + step])
+                handler.wfile.flush()
+        # The answer was whole and kept alive; then the server lets the connection idle
+        # (a request sent on it now is never read) and hangs up without a word.
+        server.stopping.wait(self.after)
+        handler.close_connection = True
+        with contextlib.suppress(OSError):
+            handler.connection.shutdown(socket.SHUT_RDWR)
+
+
 class _Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
     def do_GET(self):
         server = self.server.owner
-        server.requests.append(Request(self.requestline, list(self.headers.items())))
+        server.requests.append(Request(self.requestline, list(self.headers.items()),
+                                       self.client_address))
         target = self.path
         behaviour = server.routes.get(target) or server.routes.get(target.split("?", 1)[0])
         (behaviour or reply(404, b"not here")).run(self, server)

@@ -149,7 +149,7 @@ bool ReadReleaseFile(const fs::path& path, bool keepBytes, FetchedBody& body,
         problem = "missing from the release folder";
         return false;
     }
-    if (size > kFileLimitBytes) {
+    if (!WithinFileLimit(size)) {
         problem = "over the " + MebibyteText(kFileLimitBytes) + " cap";
         return false;
     }
@@ -230,8 +230,8 @@ std::string FileProblem(const Source& source, const CheckArgs& args, const std::
     if (size < kMinimumFileBytes)
         return "under " + std::to_string(kMinimumFileBytes) + " bytes (" + std::to_string(size) +
                ")";
-    if (size >= kFileLimitBytes)
-        return MebibyteText(kFileLimitBytes) + " or larger";
+    if (!WithinFileLimit(size))
+        return "over " + MebibyteText(kFileLimitBytes);
     const std::string expected = ScanObjectString(manifest, "\"sha256\"", name);
     if (expected.empty())
         return "no sha256 entry under this spelling";

@@ -69,7 +69,7 @@ bool StartBody(Transfer& t) {
     }
     curl_off_t announced = -1;
     curl_easy_getinfo(t.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced > static_cast<curl_off_t>(kFileLimitBytes)) {
+    if (announced > 0 && !WithinFileLimit(static_cast<std::uint64_t>(announced))) {
         t.stop = "announces " + ByteCount(static_cast<std::uint64_t>(announced)) +
                  ", over the cap of " + ByteCount(kFileLimitBytes);
         return false;
@@ -85,7 +85,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     t.lastByte = Clock::now();
     if (!t.started && !StartBody(t))
         return 0;
-    if (t.body->size + n > kFileLimitBytes) {
+    if (!WithinFileLimit(t.body->size + n)) {
         t.stop =
             "more than " + ByteCount(kFileLimitBytes) + " arrived, over the cap; stopped there";
         return 0;

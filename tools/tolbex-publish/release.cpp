@@ -34,7 +34,7 @@ constexpr char kHelp[] =
     "  - a FILE whose name, in any ASCII case, is not one of\n"
     "    {names},\n"
     "    or a name given twice;\n"
-    "  - a FILE under {minimum} bytes, or of {limit} bytes ({limitMiB} MiB) or more;\n"
+    "  - a FILE under {minimum} bytes, or over {limit} bytes ({limitMiB} MiB);\n"
     "  - a version the installer cannot number: X from 1, Y and Z one digit each\n"
     "    (3.0.0 is 300; 3.10.0 does not exist), the number at most 2147483647;\n"
     "  - no {launcher} among the files, unless --without-launcher is given\n"
@@ -148,9 +148,9 @@ bool LoadFile(const std::string& path, ReleaseFile& file, std::string& error) {
                 " bytes";
         return false;
     }
-    if (size >= kFileLimitBytes) {
-        error = path + " is " + std::to_string(kFileLimitBytes >> 20) +
-                " MiB or larger; the installer downloads less";
+    if (!WithinFileLimit(size)) {
+        error = path + " is over " + std::to_string(kFileLimitBytes >> 20) +
+                " MiB; the installer downloads no more";
         return false;
     }
     if (!ReadFileBytes(path, file.bytes)) {
