@@ -96,6 +96,9 @@ TEST_F(RunUpdateTest, RefusalsAndUnreachedServersLeaveTheFolderUntouched) {
     const std::wstring iniHashRefused =
         L"Update GEWEIGERD: sha256 van tolbex.ini klopt niet met het manifest";
     const std::wstring iniDownloadFailed = L"Downloaden van tolbex.ini mislukt";
+    const auto listedTwice = [](const char* name) {
+        return L"Update GEWEIGERD: " + WidenBytes(name) + L" staat twee keer in het manifest";
+    };
     const struct {
         std::wstring base;
         LogLines lines;
@@ -123,6 +126,9 @@ TEST_F(RunUpdateTest, RefusalsAndUnreachedServersLeaveTheFolderUntouched) {
           L"Update GEWEIGERD: sha256 van TOLBEX_CORE.DLL klopt niet met het manifest"}},
         {NginxBase("size63"), {kFound300, kSignatureOk, iniDownloadFailed}},
         {NginxBase("not_served"), {kFound300, kSignatureOk, iniDownloadFailed}},  // nginx 404
+        // Refused before any download: none of these releases serves a file.
+        {NginxBase("twice_exact"), {kFound300, kSignatureOk, listedTwice("tolbex.ini")}},
+        {NginxBase("twice_case"), {kFound300, kSignatureOk, listedTwice("TOLBEX.INI")}},
         {HostileBase("status500"),
          {kFound300, kSignatureOk, L"Downloaden van tolbex_core.dll mislukt"}},
         // Cut off after 100 of 300 announced bytes: HttpGet hands over what came, and
