@@ -55,6 +55,7 @@ def sha(data):
 class CrashSweep(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        BUILD.path("crash-sweep-summary.txt").unlink(missing_ok=True)
         cls.work = Path(tempfile.mkdtemp(prefix="tolbex-crash-sweep-"))
         make_release(cls.work / "site", {name: file_bytes(name, "3.0.0") for name in NAMES},
                      BUILD)
@@ -178,7 +179,9 @@ class CrashSweep(unittest.TestCase):
         line = (f"crash sweep: {len(covered)} crash points ({dict(counts)}) of the write "
                 f"phase, each repaired on three roads; repaired to the old release "
                 f"{outcomes['old']} times, to the new one {outcomes['new']} times")
+        # Printed, and kept in the build folder for the test command to show after ctest.
         print("\n" + line, file=sys.stderr)
+        BUILD.path("crash-sweep-summary.txt").write_text(line + "\n")
 
 
 if __name__ == "__main__":
