@@ -5,6 +5,8 @@
 #include "location/install_dir.h"
 #include "location/validation.h"
 #include "log/log.h"
+#include "update/file_replace.h"
+#include "update/folder_lock.h"
 
 HWND MainWindow = nullptr;
 bool InstallBusy = false;
@@ -15,11 +17,20 @@ HWND PromptLabel = nullptr;
 HWND ChangeButton = nullptr;
 HWND InstallButton = nullptr;
 
+// This process's hold on the session's window mutex, for as long as it runs.
+KernelHandle WindowMutex;
+
+// The install folder's lock, from the Install press to the worker's result. Window
+// thread only (the mutex is the window thread's).
+FolderLock InstallLock;
+
 // The token of the running installation's worker; 0 while none runs and once its result
 // has been handled. Window thread only.
 LPARAM DoneToken = 0;
 
 constexpr const wchar_t* kClassName = L"TolbexInstaller";
+// Exists while a window road runs in this session; a second start hands over to it.
+constexpr const wchar_t* kWindowMutexName = L"Local\\TolbexSetupVenster";
 constexpr const wchar_t* kTitle = L"Tolbex";
 constexpr const wchar_t* kPromptText =
     L"Waar moet Tolbex komen? De servermods kunnen tientallen GB groot zijn.\n"
@@ -147,11 +158,71 @@ void LeaveBusyState(HWND window) {
     SetClassCursor(window, IDC_ARROW);
 }
 
+// Hands the messages that arrive during a wait to the window as the main loop would.
+// False when WM_QUIT came (it is posted again for the main loop).
+bool PumpPendingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        if (!IsDialogMessageW(MainWindow, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return true;
+}
+
+// Takes the install folder's lock. When another run holds it, the window waits in its
+// busy state (every command and close refused) for up to kFolderLockWaitMs, and keeps
+// handling its messages meanwhile, as a modal box would, so it never freezes. The wait
+// happens here, not on the worker, because validation and recovery must run under the
+// lock before the worker starts, and the mutex belongs to the thread that takes it.
+bool TakeInstallLock(HWND window) {
+    switch (TryFolderLock(InstallDir, InstallLock)) {
+        case LockTry::kHeld:
+            return true;
+        case LockTry::kFailed:
+            LogLine(L"Map %s kon niet worden vergrendeld (%lu)", InstallDir.c_str(),
+                    GetLastError());
+            return false;
+        case LockTry::kBusy:
+            break;
+    }
+    LogFolderLockWait(InstallDir);
+    EnterBusyState(window);
+    const ULONGLONG deadline = GetTickCount64() + kFolderLockWaitMs;
+    const HANDLE mutex = InstallLock.mutex.get();
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD result = MsgWaitForMultipleObjects(1, &mutex, FALSE, left, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) {
+            InstallLock.held = true;
+            break;
+        }
+        if (result != WAIT_OBJECT_0 + 1 || !PumpPendingMessages())
+            break;
+    }
+    LeaveBusyState(window);
+    if (!InstallLock.held)
+        LogFolderLockGaveUp(InstallDir);
+    return InstallLock.held;
+}
+
 // A worker that cannot start would leave the window busy for ever, refusing even to
 // close; instead the user gets the download-failure box and the window closes as after
-// any failed installation.
+// any failed installation. So does a wait for another run's lock that is given up.
 void StartInstallation(HWND window) {
+    if (!TakeInstallLock(window)) {
+        FinishInstallation(window, false);
+        return;
+    }
+    RecoverInterruptedWrite(InstallDir);
     if (const wchar_t* refusal = ValidateInstallDir()) {
+        InstallLock.Release();
         MessageBoxW(window, refusal, kTitle, MB_OK | MB_ICONWARNING);
         return;
     }
@@ -160,6 +231,7 @@ void StartInstallation(HWND window) {
     DoneToken = StartInstallWorker();
     if (DoneToken == 0) {
         LogLine(L"[installer] installatie kon niet starten (fout %lu)", GetLastError());
+        InstallLock.Release();
         LeaveBusyState(window);
         FinishInstallation(window, false);
     }
@@ -192,6 +264,7 @@ LRESULT OnInstallDone(HWND window, WPARAM wParam, LPARAM lParam) {
     if (!InstallBusy || DoneToken == 0 || lParam != DoneToken)
         return 0;
     DoneToken = 0;
+    InstallLock.Release();
     FinishInstallation(window, wParam != 0);
     return 0;
 }
@@ -223,6 +296,19 @@ LRESULT CALLBACK InstallerWndProc(HWND window, UINT message, WPARAM wParam, LPAR
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+bool HandOverToOpenWindow() {
+    // reset() keeps the last-error value, which tells whether the mutex existed.
+    WindowMutex.reset(CreateMutexW(nullptr, FALSE, kWindowMutexName));
+    if (!WindowMutex || GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    if (const HWND open = FindWindowW(kClassName, nullptr)) {
+        if (IsIconic(open))
+            ShowWindow(open, SW_RESTORE);
+        SetForegroundWindow(open);
+    }
+    return true;
 }
 
 bool RunInstallerWindow(HINSTANCE instance) {

@@ -11,6 +11,12 @@ extern HWND MainWindow;
 // command and every close request is refused. Window thread only.
 extern bool InstallBusy;
 
+// Whether another process of this session already runs the window road: its window
+// (once it exists) is restored and brought to the front, and the caller ends with 0, so
+// a double-click shows one window. False for the first; it then owns the session's
+// window mutex until it exits. Call once, before RunInstallerWindow.
+bool HandOverToOpenWindow();
+
 // Registers the class, creates the window and its four controls, shows it and runs the
 // message loop until the window is destroyed; then true. When the class, the window or
 // a control cannot be created it shows an error box and returns false at once, so the

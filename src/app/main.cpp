@@ -10,6 +10,8 @@
 #include "app/test_mode.h"
 #include "common/handles.h"
 #include "location/install_dir.h"
+#include "update/file_replace.h"
+#include "update/folder_lock.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The main thread is a single-threaded apartment: it later creates the shell-link
@@ -30,15 +32,28 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     arguments.reset();
 
-    // Road 2: an existing installation starts at once, with no window.
+    // Road 2: an existing installation starts at once, with no window. An installation
+    // that is writing the folder is waited for, and one that was interrupted is finished
+    // first, so the launcher never starts from a half-written folder. Without the lock
+    // nothing starts.
     InstallDir = FindExistingInstall();
     if (!InstallDir.empty()) {
+        FolderLock lock;
+        if (!TakeFolderLock(InstallDir, lock))
+            return 1;
+        RecoverInterruptedWrite(InstallDir);
+        lock.Release();
         StartLauncher();
         return 0;
     }
 
-    // Road 3: the installer window on the default folder.
+    // Road 3: the installer window on the default folder; a second start while a window
+    // is open brings that one to the front instead.
     // A window that cannot be built has already said so in a box; exit code 1 then.
+    if (HandOverToOpenWindow()) {
+        CoUninitialize();
+        return 0;
+    }
     InstallDir = DefaultInstallDir();
     const bool shown = RunInstallerWindow(instance);
     CoUninitialize();

@@ -11,6 +11,8 @@
 #include "location/install_dir.h"
 #include "location/validation.h"
 #include "log/log.h"
+#include "update/file_replace.h"
+#include "update/folder_lock.h"
 #include "update/install_servers.h"
 
 namespace {
@@ -47,8 +49,15 @@ int RunTestMode(const WideString& folder) {
 
     TestReportValues values;
     values.map = InstallDir;
-    values.fout = ValidateInstallDir() != nullptr;
-    values.gelukt = !values.fout && InstallFromServers();
+    // Held to the end of the write phase; a run that gives up waiting for another one
+    // fails as an installation (gelukt=0), not as a refused folder.
+    FolderLock lock;
+    if (TakeFolderLock(InstallDir, lock)) {
+        RecoverInterruptedWrite(InstallDir);
+        values.fout = ValidateInstallDir() != nullptr;
+        values.gelukt = !values.fout && InstallFromServers();
+        lock.Release();
+    }
     // Only after the installation: a refused folder may still carry an older marker.
     values.eigenMap = IsOwnFolder(InstallDir);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "common/install_names.h"
 #include "common/types.h"
@@ -18,6 +19,24 @@ inline bool IsAllowedUpdateFile(const std::string& name) {
     return std::any_of(
         std::begin(kAllowedUpdateFiles), std::end(kAllowedUpdateFiles),
         [&](const char* allowed) { return EqualsAsciiNoCase(name, std::string(allowed)); });
+}
+
+// The first allowed name that names lists a second time, ASCII case-insensitively, as
+// that second entry spells it; empty when there is none. A release writes each name once:
+// a second commit of one name would rename the first one's new file over its backup.
+// {"tolbex.ini", "tolbex_core.dll", "TOLBEX.INI"} gives "TOLBEX.INI"; names outside the
+// allowed list are no concern of this rule (the name check refuses them).
+inline std::string RepeatedUpdateFile(const std::vector<std::string>& names) {
+    for (auto later = names.begin(); later != names.end(); ++later) {
+        if (!IsAllowedUpdateFile(*later))
+            continue;
+        const bool seen = std::any_of(names.begin(), later, [&](const std::string& earlier) {
+            return EqualsAsciiNoCase(earlier, *later);
+        });
+        if (seen)
+            return *later;
+    }
+    return {};
 }
 
 // Whether a manifest name is the launcher, ASCII case-insensitively as a whole name:
@@ -37,7 +56,11 @@ inline bool IsLauncherFile(const std::string& name) {
 //   <name>.new         the running program's own file, which it cannot replace.
 // <name> is an allowed name, or such a name followed by ".oud" or ".new" (so
 // "tolbex_core.dll.oud.vorig" keeps an older aside file while a newer one takes its
-// place).
+// place). Beside them, while the renames of a commit are under way:
+//   tolbex_bijwerken.journaal   the commit's journal (update/file_replace.h): its
+//                      presence says that the staged files are whole and the commit has
+//                      begun, so an interrupted one is finished, never taken back.
+inline constexpr char kJournalFileName[] = "tolbex_bijwerken.journaal";
 inline constexpr char kStagedSuffix[] = ".tijdelijk";
 inline constexpr char kBackupSuffix[] = ".vorig";
 inline constexpr char kAsideSuffix[] = ".oud";
@@ -59,12 +82,14 @@ bool CutSuffix(const Text& text, const char* suffix, Text& stem) {
 }  // namespace update_files_detail
 
 // True for a name that only a write phase of this installer makes and that no install
-// needs: "tolbex.ini.tijdelijk", "TOLBEX_CORE.DLL.oud.vorig", "tolbex_launcher.exe.new.tijdelijk".
-// False for installed names ("tolbex.ini", "tolbex_core.dll.oud") and for anything
-// else ("foto.jpg.tijdelijk"). A folder left by a killed installation holds only these
-// besides the marker, so it is still the installer's own.
+// needs: the journal, "tolbex.ini.tijdelijk", "TOLBEX_CORE.DLL.oud.vorig",
+// "tolbex_launcher.exe.new.tijdelijk". False for installed names ("tolbex.ini",
+// "tolbex_core.dll.oud") and for anything else ("foto.jpg.tijdelijk"). A folder left by a killed
+// installation holds only these besides the marker, so it is still the installer's own.
 inline bool IsWritePhaseLeftover(const WideString& name) {
     using update_files_detail::CutSuffix;
+    if (EqualsAsciiNoCase(name, WidenBytes(kJournalFileName)))
+        return true;
     WideString stem;
     if (!CutSuffix(name, kStagedSuffix, stem) && !CutSuffix(name, kBackupSuffix, stem))
         return false;

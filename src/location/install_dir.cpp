@@ -6,6 +6,7 @@
 #include "common/handles.h"
 #include "common/install_names.h"
 #include "common/path_rules.h"
+#include "common/update_files.h"
 
 WideString InstallDir;
 
@@ -25,6 +26,14 @@ WideString ReadInstallLocation() {
     }
     buffer[259] = L'\0';
     return buffer;
+}
+
+// The launcher, or its old contents under the backup name: a commit interrupted between
+// the launcher's two renames leaves no launcher but that backup, and the launch road's
+// recovery puts a launcher in place before it starts one.
+bool HoldsLauncher(const WideString& folder) {
+    const WideString launcher = LauncherPathIn(folder);
+    return PathExists(launcher) || PathExists(launcher + WidenBytes(kBackupSuffix));
 }
 
 }  // namespace
@@ -48,10 +57,10 @@ WideString DefaultInstallDir() {
 
 WideString FindExistingInstall() {
     const WideString candidate = ReadInstallLocation();
-    if (!candidate.empty() && PathExists(LauncherPathIn(candidate)))
+    if (!candidate.empty() && HoldsLauncher(candidate))
         return candidate;
     const WideString fallback = DefaultInstallDir();
-    if (PathExists(LauncherPathIn(fallback)))
+    if (HoldsLauncher(fallback))
         return fallback;
     return {};
 }

@@ -19,7 +19,8 @@ WideString DefaultInstallDir();
 
 // The folder of an installed Tolbex: the InstallLocation of HKCU's uninstall key
 // "Tolbex" when the launcher is there, else the default folder when the launcher is
-// there, else empty. Reads only; never fails otherwise.
+// there, else empty. A launcher that an interrupted commit left as
+// tolbex_launcher.exe.vorig counts as there. Reads only; never fails otherwise.
 WideString FindExistingInstall();
 
 // Whether anything (file, folder, other) exists at the path; links are followed and a

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <string>
 
 #include "common/handles.h"
 #include "common/path_rules.h"
@@ -23,6 +24,9 @@ namespace {
 // a moment; undo and cleanup try again before they give up.
 constexpr int kAttempts = 5;
 constexpr DWORD kPauseMs = 50;
+
+constexpr char kJournalLineEnd[] = "\r\n";
+constexpr char kJournalEndLine[] = "einde";
 
 WideString BackupPathOf(const WideString& path) {
     return path + WidenBytes(kBackupSuffix);
@@ -53,6 +57,20 @@ bool Exists(const WideString& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A journal is a few hundred bytes; anything over 64 KiB is not one of ours.
+bool ReadSmallFile(const WideString& path, std::string& text) {
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    char buffer[65536];
+    DWORD read = 0;
+    if (!file || !ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) ||
+        read == sizeof buffer) {
+        return false;
+    }
+    text.assign(buffer, read);
+    return true;
+}
+
 // Only a file under the aside name is an older aside; a folder of that name is not ours
 // to move, and the rename over it then fails.
 bool IsFile(const WideString& path) {
@@ -79,6 +97,66 @@ bool MoveAside(const WideString& target, DWORD openError, CommitJournal& journal
     LogLine(L"%s was in gebruik (%lu): opzij gezet als %s", PathLastComponent(target).c_str(),
             openError, PathLastComponent(aside).c_str());
     return true;
+}
+
+// The full paths of the write phase's own files in folder, from one listing.
+std::vector<WideString> LeftoversIn(const WideString& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    std::vector<WideString> leftovers;
+    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end;
+         it.increment(error)) {
+        const WideString name = it->path().filename().wstring();
+        if (IsWritePhaseLeftover(name))
+            leftovers.push_back(PathJoin(folder, name));
+    }
+    return leftovers;
+}
+
+// The targets a complete journal lists, as paths in folder; empty when there is no
+// journal among leftovers, when it lacks its end line (the commit had not begun) or when
+// a line is no name a write phase writes (not this installer's journal: nothing is
+// renamed for it).
+std::vector<WideString> JournalTargets(const WideString& folder,
+                                       const std::vector<WideString>& leftovers) {
+    const WideString journal = JournalFilePath(folder);
+    const bool present = std::any_of(leftovers.begin(), leftovers.end(), [&](const WideString& p) {
+        return EqualsAsciiNoCase(PathLastComponent(p), PathLastComponent(journal));
+    });
+    std::string text;
+    if (!present || !ReadSmallFile(journal, text))
+        return {};
+    std::vector<WideString> targets;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(kJournalLineEnd, start)) != std::string::npos;
+         start = end + 2) {
+        const std::string line = text.substr(start, end - start);
+        if (line == kJournalEndLine)
+            return start + line.size() + 2 == text.size() ? targets : std::vector<WideString>{};
+        const WideString name = WidenBytes(line);
+        if (!IsWritePhaseLeftover(name + WidenBytes(kStagedSuffix)))
+            return {};
+        targets.push_back(PathJoin(folder, name));
+    }
+    return {};
+}
+
+// Step 2 of the recovery; the journal goes last, so a crash in here repeats it.
+void TidyLeftovers(const std::vector<WideString>& leftovers, const WideString& journal) {
+    const WideString backup = WidenBytes(kBackupSuffix);
+    for (const WideString& path : leftovers) {
+        if (EqualsAsciiNoCase(PathLastComponent(path), PathLastComponent(journal)))
+            continue;
+        const bool isBackup = path.size() > backup.size() &&
+                              EqualsAsciiNoCase(path.substr(path.size() - backup.size()), backup);
+        const WideString original = path.substr(0, path.size() - backup.size());
+        if (isBackup && !Exists(original) &&
+            MoveFileExW(path.c_str(), original.c_str(), 0) != FALSE) {
+            continue;
+        }
+        RemoveWritePhaseFile(path);
+    }
+    RemoveWritePhaseFile(journal);
 }
 
 }  // namespace
@@ -162,24 +240,43 @@ bool RemoveWritePhaseFile(const WideString& path) {
     });
 }
 
-void RecoverInterruptedWrite(const WideString& folder) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    std::vector<WideString> leftovers;
-    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end;
-         it.increment(error)) {
-        const WideString name = it->path().filename().wstring();
-        if (IsWritePhaseLeftover(name))
-            leftovers.push_back(PathJoin(folder, name));
+WideString JournalFilePath(const WideString& folder) {
+    return PathJoin(folder, WidenBytes(kJournalFileName));
+}
+
+bool WriteJournalFile(const WideString& folder, const std::vector<WideString>& targets) {
+    std::string text;
+    for (const WideString& target : targets) {
+        // The names are ASCII (allowed names, and ".new"), so one unit is one byte.
+        for (wchar_t c : PathLastComponent(target)) text.push_back(static_cast<char>(c));
+        text += kJournalLineEnd;
     }
-    const WideString backup = WidenBytes(kBackupSuffix);
-    for (const WideString& path : leftovers) {
-        const bool isBackup = EqualsAsciiNoCase(path.substr(path.size() - backup.size()), backup);
-        const WideString original = path.substr(0, path.size() - backup.size());
-        if (isBackup && !Exists(original) &&
-            MoveFileExW(path.c_str(), original.c_str(), 0) != FALSE) {
+    text += std::string(kJournalEndLine) + kJournalLineEnd;
+    return WriteDurableFile(JournalFilePath(folder), ByteBuffer(text.begin(), text.end()));
+}
+
+void RecoverInterruptedWrite(const WideString& folder) {
+    const std::vector<WideString> leftovers = LeftoversIn(folder);
+    if (leftovers.empty())
+        return;
+    bool finished = false;
+    const std::vector<WideString> targets = JournalTargets(folder, leftovers);
+    for (const WideString& target : targets) {
+        const WideString staged = StagedPathOf(target);
+        if (!Exists(staged))
             continue;
+        CommitJournal renames;
+        if (!CommitStagedFile(staged, target, WhenInUse::kMoveAside, renames)) {
+            LogLine(L"Onderbroken update in %s niet afgemaakt: %s (%lu)", folder.c_str(),
+                    PathLastComponent(target).c_str(), GetLastError());
+            return;
         }
-        RemoveWritePhaseFile(path);
+        finished = true;
+    }
+    TidyLeftovers(LeftoversIn(folder), JournalFilePath(folder));
+    if (finished) {
+        LogLine(L"Onderbroken update afgemaakt in %s", folder.c_str());
+    } else {
+        LogLine(L"Resten van een onderbroken update opgeruimd in %s", folder.c_str());
     }
 }

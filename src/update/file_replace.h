@@ -1,20 +1,38 @@
-// Putting verified files into the install folder so that an update is all or nothing.
+// Putting verified files into the install folder so that an update is all or nothing,
+// even when the process, the session or the power dies half-way.
 //
-// A write phase has two stages:
+// A write phase has three stages:
 //   stage   every new file is written whole under <target>.tijdelijk in the install
 //           folder itself (WriteDurableFile), flushed to disk and closed. No target is
 //           touched, so any failure here leaves the folder as it was once the staged
 //           files are removed.
+//   journal the journal file tolbex_bijwerken.journaal (WriteJournalFile) lists the
+//           targets' names in commit order and ends with the line "einde"; it is flushed
+//           before the first rename. Its complete presence is the commit point: from here
+//           on every new file is whole on disk, so an interrupted update can always be
+//           finished without a server.
 //   commit  each staged file takes its target's name by rename (CommitStagedFile), which
 //           is atomic on one volume. The old contents are renamed out of the way first
 //           and kept until every file of the update is in place; the renames are
-//           recorded so that a failure can put every old file back (UndoRenames).
+//           recorded in memory so that a failure can put every old file back
+//           (UndoRenames). Then the backups are deleted and, last, the journal.
 // The names used beside the installed ones are listed in common/update_files.h.
 //
-// What can still go wrong: a kill or a power cut between the two renames of one file
-// (the old contents to <target>.vorig, then the staged file to <target>), which takes
-// milliseconds, leaves that target missing with its old contents under .vorig. The
-// next write phase in the folder puts such a file back first (RecoverInterruptedWrite).
+// What a crash leaves, and who repairs it. Every road that meets an install folder (the
+// test mode and the window's Install before validation, the launch road before the
+// launcher starts) takes the folder's lock (folder_lock.h) and calls
+// RecoverInterruptedWrite first; the write phase calls it again before it stages:
+//   - killed during the stage, or while the journal is written (no journal, or one
+//     without its end line): the folder holds the old release; recovery deletes the
+//     staged files and the journal. Exactly old.
+//   - killed during the commit's renames or the backups' deletion (a complete journal):
+//     recovery finishes the commit, each listed target whose staged file is still there
+//     takes it (an older file in use is moved aside as in a commit), then deletes the
+//     backups and the journal. Exactly new.
+// Forward rather than back, because forward needs nothing but what is on disk: every
+// new file was verified and flushed before the journal, while going back would have to
+// tell a ".oud" made by this commit from one left by an earlier update, which the names
+// alone cannot. And forward is what the user asked for.
 #pragma once
 
 #include <vector>
@@ -30,8 +48,10 @@ WideString StagedPathOf(const WideString& target);
 // the caller removes it.
 bool WriteDurableFile(const WideString& path, const ByteBuffer& contents);
 
-// One rename made while committing, in the order made. A backup holds old contents that
-// only this commit needs (<name>.vorig); it is deleted once the commit is complete.
+// One rename made while committing, in the order made; kept in memory only (the journal
+// file says what to finish after a crash, this says what to undo after a failure). A backup holds
+// old contents that only this commit needs (<name>.vorig); it is deleted once the commit is
+// complete.
 struct CommitRename {
     WideString from;
     WideString to;
@@ -58,10 +78,11 @@ enum class WhenInUse {
 bool CommitStagedFile(const WideString& staged, const WideString& target, WhenInUse inUse,
                       CommitJournal& journal);
 
-// Reverses the journal's renames, newest first, each tried a few times (a scanner may
+// Reverses the recorded renames, newest first, each tried a few times (a scanner may
 // hold a file for a moment). A rename that still fails is logged as
-// "Herstellen van %s mislukt (%lu)" and its files are left for RecoverInterruptedWrite;
-// the others are still undone. True when every rename was undone.
+// "Herstellen van %s mislukt (%lu)"; the others are still undone. True when every rename
+// was undone. The caller then deletes the journal and the staged files; when one failed
+// it keeps both, so that RecoverInterruptedWrite finishes the update instead.
 bool UndoRenames(const CommitJournal& journal);
 
 // After a complete commit: deletes the backups the journal made. A backup that cannot be
@@ -72,7 +93,27 @@ void DiscardBackups(const CommitJournal& journal);
 // when it never existed).
 bool RemoveWritePhaseFile(const WideString& path);
 
-// Tidies what an interrupted write phase left in folder, before a new one begins: a
-// backup whose name is missing is renamed back (so the file a kill took away returns),
-// every other backup and every staged file is deleted.
+// The journal file's path in folder.
+WideString JournalFilePath(const WideString& folder);
+
+// Writes the journal into folder (WriteDurableFile): the last component of each target,
+// in commit order, one per line ending in CR LF, then "einde" and CR LF. Every target
+// lies in folder and is an allowed name, or such a name followed by ".new". False with
+// the code of the failed call in GetLastError; what was written stays for the caller to
+// remove.
+bool WriteJournalFile(const WideString& folder, const std::vector<WideString>& targets);
+
+// Brings folder to exactly the old or exactly the new release after an interrupted write
+// phase (see the top of this file) and removes every file of the write phase's own:
+// 1. A complete journal: every listed target whose staged file exists takes it
+//    (CommitStagedFile with kMoveAside).
+// 2. A backup whose name is missing is renamed back (an older aside whose newer one was
+//    never made, or a file of an earlier installer's interrupted commit); every other
+//    backup, every staged file and the journal are deleted, the journal last.
+// Logs one line when it changed anything: "Onderbroken update afgemaakt in %s" after
+// step 1 committed a file, else "Resten van een onderbroken update opgeruimd in %s".
+// When a listed target cannot take its staged file, nothing else is touched: the line
+// "Onderbroken update in %s niet afgemaakt: %s (%lu)" names the target and the code,
+// and the journal stays for the next run. Nothing to repair costs one folder listing
+// and logs nothing. The caller holds the folder's lock; needs no server.
 void RecoverInterruptedWrite(const WideString& folder);

@@ -5,6 +5,7 @@ target_link_libraries(tolbex_update PUBLIC tolbex_common)
 if(WIN32)
     target_sources(tolbex_update PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/file_replace.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/folder_lock.cpp
         ${CMAKE_CURRENT_LIST_DIR}/update_run.cpp
         ${CMAKE_CURRENT_LIST_DIR}/signature_fetch.cpp
         ${CMAKE_CURRENT_LIST_DIR}/install_servers.cpp)

@@ -181,9 +181,16 @@ bool FetchAndCheck(const WideString& baseUrl, const std::string& manifest, const
 }
 
 // Every listed file, in manifest order, or false at the first refusal (nothing written).
+// A name listed twice is refused before any download.
 bool FetchAll(const WideString& baseUrl, const std::string& manifest,
               std::vector<StagedFile>& staged) {
-    for (const std::string& name : ScanStringArray(manifest, kFilesKey)) {
+    const std::vector<std::string> names = ScanStringArray(manifest, kFilesKey);
+    const std::string repeated = RepeatedUpdateFile(names);
+    if (!repeated.empty()) {
+        LogLine(L"Update GEWEIGERD: %S staat twee keer in het manifest", repeated.c_str());
+        return false;
+    }
+    for (const std::string& name : names) {
         if (!FetchAndCheck(baseUrl, manifest, name, staged))
             return false;
     }
@@ -241,22 +248,34 @@ bool StageAll(const std::vector<PlannedWrite>& plan) {
     return true;
 }
 
-// Commit: each staged file takes its target's name. A failure puts every old file back
-// under its name, then removes the staged files, so the folder is again as it was.
-bool CommitAll(const std::vector<PlannedWrite>& plan) {
+// Commit: the journal, then each staged file takes its target's name. A failure puts
+// every old file back under its name, then removes the journal and the staged files, so
+// the folder is again as it was. When an old file cannot be put back, the journal and
+// the staged files stay, and the next run's recovery finishes the update instead.
+bool CommitAll(const WideString& folder, const std::vector<PlannedWrite>& plan) {
+    std::vector<WideString> targets;
+    for (const PlannedWrite& write : plan) targets.push_back(write.target);
+    const WideString journalFile = JournalFilePath(folder);
+    if (!WriteJournalFile(folder, targets)) {
+        const DWORD error = GetLastError();
+        if (RemoveWritePhaseFile(journalFile))
+            RemoveStagedFiles(plan);
+        return WriteFailed(journalFile, error);
+    }
     CommitJournal journal;
     for (const PlannedWrite& write : plan) {
         const WhenInUse inUse = write.own ? WhenInUse::kFail : WhenInUse::kMoveAside;
         if (!CommitStagedFile(write.staged, write.target, inUse, journal)) {
             const DWORD error = GetLastError();
-            UndoRenames(journal);
-            RemoveStagedFiles(plan);
+            if (UndoRenames(journal) && RemoveWritePhaseFile(journalFile))
+                RemoveStagedFiles(plan);
             return WriteFailed(write.target, error);
         }
         LogLine(L"Bijgewerkt: %s (%zu bytes)", PathLastComponent(write.target).c_str(),
                 write.file->bytes.size());
     }
     DiscardBackups(journal);
+    RemoveWritePhaseFile(journalFile);
     return true;
 }
 
@@ -266,7 +285,7 @@ bool WriteAll(const WideString& folder, const std::vector<StagedFile>& staged,
               const WideString& ownPath, UpdateResult& result) {
     RecoverInterruptedWrite(folder);
     const std::vector<PlannedWrite> plan = PlanWrites(folder, staged, ownPath);
-    if (!StageAll(plan) || !CommitAll(plan))
+    if (!StageAll(plan) || !CommitAll(folder, plan))
         return false;
     result.filesChanged = !plan.empty();
     result.selfUpdateStaged =

@@ -34,27 +34,32 @@ struct UpdateResult {
 //    hash (the launcher aside) differs from its copy in folder.
 // 3. Without apply, stop here and say whether an update is available.
 // 4. Verify the signature (GET "/update/manifest.sig") under the compiled-in keys.
-// 5. Download every listed file, in manifest order, from "/update/<name>"; each must bear
-//    an allowed name (update_files.h), have at least kMinimumFileBytes and match the
+// 5. Refuse a file list that names one allowed name twice (RepeatedUpdateFile), before
+//    any download. Then download every listed file, in manifest order, from "/update/<name>"; each
+//    must bear an allowed name (update_files.h), have at least kMinimumFileBytes and match the
 //    manifest's SHA-256. The first refusal ends the run.
 // Nothing is written into folder before every check of steps 4 and 5 has passed. Then
 // the write phase (file_replace.h), all or nothing:
-// 6. Tidy what an interrupted earlier write phase left in folder (.tijdelijk and .vorig
-//    files: a lost file returns under its name, the rest is deleted).
+// 6. Repair what an interrupted earlier write phase left in folder
+//    (RecoverInterruptedWrite: a commit with a complete journal is finished, any other
+//    leftover removed).
 // 7. Stage: each file whole under "<target>.tijdelijk", flushed to disk. The targets are
 //    the files' names in folder in manifest order, except that the running program's
 //    own file comes last and goes to "<own name>.new" beside it. A failure removes the
 //    staged files.
-// 8. Commit: each staged file takes its target's name by rename. The old contents wait
+// 8. Commit: the journal (file_replace.h) is written and flushed, then each staged file
+//    takes its target's name by rename. The old contents wait
 //    as "<target>.vorig" until all are in, then are deleted; a target in use (a running
 //    program, a loaded DLL) is moved aside as "<target>.oud" and kept, except the
 //    program's own ".new", whose commit then fails. A failure undoes
-//    the renames already made, newest first, and removes the staged files.
+//    the renames already made, newest first, and removes the journal and the staged
+//    files. The journal goes last, after the backups.
 // A failure in any step leaves folder as it was, byte for byte, apart from step 6's
 // tidying of an earlier run's leftovers. Only a rename that cannot be undone, or a
 // write-phase file that cannot be deleted, each after a few tries (a scanner may hold a
-// file), leaves files for the next run: its step 6 puts back a .vorig whose name is
-// missing, and deletes the rest of .tijdelijk and .vorig.
+// file), leaves files for the next run: its recovery finishes the update when the
+// journal is still there, and deletes the rest. A crash anywhere in the write phase
+// leaves what file_replace.h describes, repaired by the next run on any road.
 //
 // A fetch that fails or comes cut short adds one line directly before the line of the step
 // it fails (a manifest cut short: right after its fetch, as it is still scanned):
@@ -86,6 +91,7 @@ struct UpdateResult {
 //   a file refused (the first one; the rest are not fetched)
 //     status  Bijwerken mislukt, we gaan verder met de huidige versie.
 //     log     FOUND; Handtekening van het manifest klopt; then one of
+//             Update GEWEIGERD: <name> staat twee keer in het manifest   (before any download)
 //             Update GEWEIGERD: onbekende bestandsnaam '<name>' in het manifest
 //             Downloaden van <name> mislukt          (no 200, over 256 MiB, under 64 bytes)
 //             Update GEWEIGERD: sha256 van <name> klopt niet met het manifest
@@ -109,6 +115,7 @@ struct UpdateResult {
 //
 // Threads: any thread, but it blocks for as long as the downloads take, so never on a
 // thread that pumps a window's messages. Two runs must not write the same folder at the
-// same time. It keeps no state between calls and reads no process-wide record but the
-// log. Throws nothing of its own; only a failed allocation (std::bad_alloc) escapes.
+// same time: the caller holds the folder's lock (folder_lock.h) around the run. It keeps no state
+// between calls and reads no process-wide record but the log. Throws nothing of its own; only a
+// failed allocation (std::bad_alloc) escapes.
 UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply, bool force);

@@ -4,7 +4,8 @@ release tool refuses to make, so their manifests are written by hand and signed 
 tolbex-publish (sign, and keygen for a key nobody trusts).
 
     make_releases(root, build)   writes root/<name>/update/{manifest.json,manifest.sig,files}
-                                 for every entry of RELEASES and returns root
+                                 for every entry of RELEASES (or those named in only) and
+                                 returns root
     HOSTILE_FAULTS               per release served by the hostile server: path -> behaviour
     hostile_routes(root)         the routes that serve those releases with their faults
 
@@ -75,6 +76,11 @@ RELEASES = {
                         hashes=lambda h: dict(h, **{"tolbex.ini": h["tolbex.ini"].upper()})),
     "no_launcher": _release(300, ["tolbex_core.dll", "tolbex.ini"]),
     "launcher_ini": _release(300, ["tolbex_launcher.exe", "tolbex.ini"]),
+    # A name listed twice, exactly or in another case, and then a file the duplicates test
+    # holds open. Nothing is served: a download before the refusal would be refused first.
+    "twice_exact": _release(300, ["tolbex.ini", "tolbex_launcher.exe", "tolbex.ini"], served=[]),
+    "twice_case": _release(300, ["tolbex.ini", "TOLBEX.INI"], served=[]),
+    "twice_then_held": _release(300, ["tolbex.ini", "TOLBEX.INI", "tolbex_core.dll"], served=[]),
     # Served by the hostile server, with the faults of HOSTILE_FAULTS.
     "status500": _release(300, ["tolbex.ini", "tolbex_core.dll"]),
     "truncated": _release(300, ["tolbex.ini"], sizes={"tolbex.ini": 300}),
@@ -155,12 +161,15 @@ def _write_release(update, name, plan, signer):
     manifest.write_bytes(text)
 
 
-def make_releases(root, build):
+def make_releases(root, build, only=None):
+    """only: the names of RELEASES to make, else all of them."""
     root = Path(root)
     shutil.rmtree(root, ignore_errors=True)
     with tempfile.TemporaryDirectory(prefix="tolbex-engine-keys-") as scratch:
         signer = _Signer(build, scratch)
         for name, plan in RELEASES.items():
+            if only is not None and name not in only:
+                continue
             update = root / name / "update"
             if _ordinary(plan):
                 update.parent.mkdir(parents=True)

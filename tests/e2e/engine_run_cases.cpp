@@ -102,6 +102,9 @@ TEST_F(RunUpdateTest, RefusalsAndUnreachedServersLeaveTheFolderUntouched) {
     const std::wstring iniHashRefused =
         L"Update GEWEIGERD: sha256 van tolbex.ini klopt niet met het manifest";
     const std::wstring iniDownloadFailed = L"Downloaden van tolbex.ini mislukt";
+    const auto listedTwice = [](const char* name) {
+        return L"Update GEWEIGERD: " + WidenBytes(name) + L" staat twee keer in het manifest";
+    };
     const struct {
         std::wstring base;
         LogLines lines;
@@ -142,6 +145,9 @@ TEST_F(RunUpdateTest, RefusalsAndUnreachedServersLeaveTheFolderUntouched) {
          {kFound300, kSignatureOk,
           Cause(NginxBase("not_served"), "tolbex.ini", L"mislukt", L"status 404"),
           iniDownloadFailed}},
+        // Refused before any download: none of these releases serves a file.
+        {NginxBase("twice_exact"), {kFound300, kSignatureOk, listedTwice("tolbex.ini")}},
+        {NginxBase("twice_case"), {kFound300, kSignatureOk, listedTwice("TOLBEX.INI")}},
         {HostileBase("status500"),
          {kFound300, kSignatureOk,
           Cause(HostileBase("status500"), "tolbex_core.dll", L"mislukt", L"status 500"),

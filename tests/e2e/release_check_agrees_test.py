@@ -1,5 +1,6 @@
 """`tolbex-publish check` says yes exactly where the installer installs: each release
-folder of the update-engine tests (the refusal cases and the accepted edges) is checked
+folder of the update-engine tests (the refusal cases, a name listed twice among them, and
+the accepted edges) is checked
 with the demo keys and served on the demo ports to TolbexSetup.exe --proef.
 
 Both sides call the same rules: the manifest scanners, the allowed names and the launcher

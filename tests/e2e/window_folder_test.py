@@ -1,15 +1,16 @@
 """The installer window's folder line and folder dialog, driven with the keyboard under
 Xvfb: the dialog opens in the parent of InstallDir, a pick gets Tolbex joined unless it
 already is a tolbex folder, Cancel leaves the line byte for byte, and a refused folder
-gives the warning box while both buttons stay; and a chosen folder whose installation
-failed is accepted again when the player tries once more."""
+gives the warning box while both buttons stay; a chosen folder whose installation
+failed is accepted again when the player tries once more; and a second start while the
+window is open leaves that one window."""
 import shutil
 import tempfile
 import time
 import unittest
 from pathlib import Path
 
-from harness import Build, tree_digest
+from harness import Build, tree_digest, wine_run
 from releases import make_release
 from servers import Nginx
 from window_support import (DIALOG_TITLE, Screen, WindowRun, default_install_dir, inspect,
@@ -45,6 +46,16 @@ class FolderDialog(unittest.TestCase):
         self.run_.kill()
         self.screen.__exit__(None, None, None)
         shutil.rmtree(self.programs / "Games", ignore_errors=True)
+
+    def test_a_second_start_brings_the_open_window_forward_and_ends(self):
+        self.assertIsNotNone(self.run_.wait_window())
+        windows = self.screen.xdotool("search", "--name", "^Tolbex$").stdout.split()
+        # A second start that opened a window of its own would not end by itself.
+        second = wine_run([self.build.setup], build=self.build, env=self.screen.env, timeout=60)
+        self.assertEqual(second.returncode, 0)
+        self.assertEqual(self.screen.xdotool("search", "--name", "^Tolbex$").stdout.split(),
+                         windows)
+        self.assertIsNotNone(inspect("window", self.screen, self.build))
 
     def pick(self, typed):
         """Opens the dialog with the Change button and confirms the typed folder name,

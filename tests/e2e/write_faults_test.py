@@ -37,7 +37,7 @@ HELD = "tolbex_core.dll"
 OLDER_ASIDE = b"an aside file left by an update before the last one"
 OPS = ["create", "probe", "write", "flush", "rename", "delete"]
 STAGE_OPS = ["create", "write", "flush"]
-LEFTOVER = re.compile(r"\.(tijdelijk|vorig)$", re.IGNORECASE)
+LEFTOVER = re.compile(r"(\.(tijdelijk|vorig)|^tolbex_bijwerken\.journaal)$", re.IGNORECASE)
 
 
 def new_bytes(name):

@@ -133,6 +133,7 @@ const ValidationCase kCases[] = {
          Write(p.scratch / "Tolbex" / "tolbex_map.txt", kMarker);
          Write(p.scratch / "Tolbex" / "tolbex_core.dll.tijdelijk", "half written");
          Write(p.scratch / "Tolbex" / "TOLBEX.INI.vorig", "kept");
+         Write(p.scratch / "Tolbex" / "tolbex_bijwerken.journaal", "tolbex.ini\r\neinde\r\n");
          return (p.scratch / "Tolbex").wstring();
      },
      nullptr, Leaves::kUnchanged},

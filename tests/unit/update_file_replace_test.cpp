@@ -152,4 +152,62 @@ TEST_F(FileReplaceTest, RecoveryPutsBackWhatAKillTookAndTidiesTheRest) {
               "tolbex_core.dll.oud\noud aside\n");
 }
 
+// A complete journal (its end line written) means the commit had begun: recovery
+// finishes it forward, whatever renames the crash cut off, and logs one line. A journal
+// without its end line, or one naming what no write phase writes, means nothing was
+// renamed for it: the staged files go and the old files stay.
+TEST_F(FileReplaceTest, RecoveryFinishesACommitWhoseJournalIsComplete) {
+    // Killed after the launcher's commit and before tolbex_core.dll's own renames, with
+    // its older aside already moved out of the way; a self-update waits as ".new".
+    const std::pair<const char*, const char*> kCrashed[] = {
+        {"tolbex_launcher.exe", "nieuw launcher"},
+        {"tolbex_launcher.exe.vorig", "oud launcher"},
+        {"tolbex_core.dll", "oud core"},
+        {"tolbex_core.dll.tijdelijk", "nieuw core"},
+        {"tolbex_core.dll.oud.vorig", "ouder core"},
+        {"tolbex.ini", "oud ini"},
+        {"tolbex.ini.tijdelijk", "nieuw ini"},
+        // The running launcher's own new file, waiting beside it.
+        {"tolbex_launcher.exe.new.tijdelijk", "nieuw eigen"}};
+    const std::wstring folder = dir_.wstring();
+    const struct {
+        const char* journal;
+        const char* expected;
+        std::wstring line;
+    } cases[] = {
+        {"tolbex_launcher.exe\r\ntolbex_core.dll\r\ntolbex.ini\r\ntolbex_launcher.exe.new\r\n"
+         "einde\r\n",
+         "tolbex.ini\nnieuw ini\n"
+         "tolbex_core.dll\nnieuw core\n"
+         "tolbex_core.dll.oud\nouder core\n"
+         "tolbex_launcher.exe\nnieuw launcher\n"
+         "tolbex_launcher.exe.new\nnieuw eigen\n",
+         L"Onderbroken update afgemaakt in " + folder},
+        {"tolbex_launcher.exe\r\ntolbex_core.dll\r\ntolbex.i",
+         "tolbex.ini\noud ini\n"
+         "tolbex_core.dll\noud core\n"
+         "tolbex_core.dll.oud\nouder core\n"
+         "tolbex_launcher.exe\nnieuw launcher\n",
+         L"Resten van een onderbroken update opgeruimd in " + folder},
+        {"..\\tolbex.ini\r\neinde\r\n",
+         "tolbex.ini\noud ini\n"
+         "tolbex_core.dll\noud core\n"
+         "tolbex_core.dll.oud\nouder core\n"
+         "tolbex_launcher.exe\nnieuw launcher\n",
+         L"Resten van een onderbroken update opgeruimd in " + folder},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.journal);
+        Reset();
+        for (const auto& [name, contents] : kCrashed) WriteAll(dir_ / name, contents);
+        WriteAll(dir_ / "tolbex_bijwerken.journaal", c.journal);
+        RecoverInterruptedWrite(folder);
+        EXPECT_EQ(TreeDigest(dir_), c.expected);
+        EXPECT_EQ(Lines(), LogLines{c.line});
+        RecoverInterruptedWrite(folder);
+        EXPECT_EQ(TreeDigest(dir_), c.expected);
+        EXPECT_EQ(Lines(), LogLines{c.line}) << "nothing left to repair, nothing logged";
+    }
+}
+
 }  // namespace

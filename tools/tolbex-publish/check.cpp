@@ -241,9 +241,18 @@ std::string FileProblem(const Source& source, const CheckArgs& args, const std::
     return {};
 }
 
-// Every listed file gets its line; the installer would stop at the first refusal.
+// Every listed file gets its line; the installer would stop at the first refusal. A name
+// listed twice is refused first, as the installer does, with no file fetched.
 bool CheckFiles(const Source& source, const CheckArgs& args, const std::string& manifest) {
     const std::vector<std::string> names = ScanStringArray(manifest, "\"files\"");
+    const std::string repeated = RepeatedUpdateFile(names);
+    if (!repeated.empty()) {
+        std::printf(
+            "REFUSED  files: '%s' is listed twice; the installer refuses the manifest "
+            "before any download\n",
+            repeated.c_str());
+        return false;
+    }
     bool ok = true, launcher = false;
     for (const std::string& name : names) {
         std::uint64_t size = 0;

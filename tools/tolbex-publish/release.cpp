@@ -162,17 +162,20 @@ bool LoadFile(const std::string& path, ReleaseFile& file, std::string& error) {
     return true;
 }
 
+// A name given twice is the installer's own refusal (RepeatedUpdateFile), so it is
+// asked first, of the names alone.
 bool LoadFiles(const ReleaseArgs& args, std::vector<ReleaseFile>& files, std::string& error) {
+    std::vector<std::string> names;
+    for (const std::string& path : args.files) names.push_back(fs::path(path).filename().string());
+    const std::string repeated = RepeatedUpdateFile(names);
+    if (!repeated.empty()) {
+        error = "'" + repeated + "' is given twice";
+        return false;
+    }
     for (const std::string& path : args.files) {
         ReleaseFile file;
         if (!LoadFile(path, file, error))
             return false;
-        for (const ReleaseFile& earlier : files) {
-            if (EqualsAsciiNoCase(earlier.name, file.name)) {
-                error = "'" + file.name + "' is given twice";
-                return false;
-            }
-        }
         files.push_back(std::move(file));
     }
     return true;
