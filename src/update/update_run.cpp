@@ -22,6 +22,7 @@
 #include "update/file_replace.h"
 #include "update/manifest_scan.h"
 #include "update/signature_fetch.h"
+#include "update/update_progress.h"
 #include "common/update_files.h"
 
 namespace {
@@ -140,16 +141,38 @@ bool HashMatches(const ByteBuffer& body, const std::string& expected) {
     return EqualsAsciiNoCase(HexLower(digest, sizeof digest), expected);
 }
 
+// The caller's progress over one run's downloads: which file is arriving, and the last
+// share told, so that the caller hears each share once and never one that goes back.
+struct RunProgress {
+    const UpdateProgress* progress;
+    std::size_t files;
+    std::size_t index = 0;
+    std::uint32_t told = 0;
+
+    void Tell(std::uint32_t share) {
+        if (share > told) {
+            told = share;
+            progress->report(progress->context, share);
+        }
+    }
+};
+
+void TellFileProgress(void* context, std::uint64_t received, std::uint64_t announced) {
+    auto& run = *static_cast<RunProgress*>(context);
+    run.Tell(ReleaseShare(run.index, run.files, received, announced));
+}
+
 // Downloads and checks one listed file; on success its body is appended to staged.
 bool FetchAndCheck(const WideString& baseUrl, const std::string& manifest, const std::string& name,
-                   std::vector<StagedFile>& staged) {
+                   std::vector<StagedFile>& staged, const FetchProgress* fetchProgress) {
     if (!IsAllowedUpdateFile(name)) {
         LogLine(L"Update GEWEIGERD: onbekende bestandsnaam '%S' in het manifest", name.c_str());
         return false;
     }
     const WideString wideName = WidenBytes(name);
     ByteBuffer body;
-    if (!HttpGet(baseUrl + kFilePathPrefix + wideName, body) || body.size() < kMinimumFileBytes) {
+    if (!HttpGet(baseUrl + kFilePathPrefix + wideName, body, fetchProgress) ||
+        body.size() < kMinimumFileBytes) {
         LogLine(L"Downloaden van %s mislukt", wideName.c_str());
         return false;
     }
@@ -162,12 +185,23 @@ bool FetchAndCheck(const WideString& baseUrl, const std::string& manifest, const
 }
 
 // Every listed file, in manifest order, or false at the first refusal (nothing written).
+// With progress, the count starts at 0 here and each checked file completes its part.
 bool FetchAll(const WideString& baseUrl, const std::string& manifest,
-              std::vector<StagedFile>& staged) {
-    for (const std::string& name : ScanStringArray(manifest, kFilesKey)) {
-        if (!FetchAndCheck(baseUrl, manifest, name, staged))
+              std::vector<StagedFile>& staged, const UpdateProgress* progress) {
+    const std::vector<std::string> names = ScanStringArray(manifest, kFilesKey);
+    const bool told = progress && progress->report;
+    RunProgress run{progress, names.size()};
+    const FetchProgress fetchProgress{TellFileProgress, &run};
+    if (told)
+        progress->report(progress->context, 0);
+    for (const std::string& name : names) {
+        if (!FetchAndCheck(baseUrl, manifest, name, staged, told ? &fetchProgress : nullptr))
             return false;
+        if (told)
+            run.Tell(ReleaseShare(++run.index, run.files, 0, 0));
     }
+    if (told)
+        run.Tell(kProgressFull);  // an empty list: nothing to wait for
     return true;
 }
 
@@ -257,8 +291,8 @@ bool WriteAll(const WideString& folder, const std::vector<StagedFile>& staged,
 
 }  // namespace
 
-UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply,
-                       bool force) {
+UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply, bool force,
+                       const UpdateProgress* progress) {
     UpdateResult result;
     if (baseUrl.empty())
         return result;
@@ -285,7 +319,7 @@ UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool
     }
 
     std::vector<StagedFile> staged;
-    if (!SignatureAccepted(baseUrl, manifest) || !FetchAll(baseUrl, manifest, staged)) {
+    if (!SignatureAccepted(baseUrl, manifest) || !FetchAll(baseUrl, manifest, staged, progress)) {
         result.statusText = kGeneralFailure;
         return result;
     }

@@ -10,7 +10,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "common/handles.h"
 #include "common/path_rules.h"
@@ -158,6 +160,48 @@ TEST_F(RunUpdateTest, WritesEveryFileOfAnAcceptedRelease) {
     EXPECT_EQ(Lines(), expected);
     ExpectReleaseInstalled("full300", {std::begin(kFiveFiles), std::end(kFiveFiles)});
     EXPECT_EQ(ReadAll(dir_ / "eigen" / "notities.txt"), "van de speler");
+}
+
+void RecordShare(void* context, std::uint32_t share) {
+    static_cast<std::vector<std::uint32_t>*>(context)->push_back(share);
+}
+
+// What a caller showing progress hears: nothing before the manifest is accepted, then a
+// count from 0 that only rises, with each file's end at its equal part, and full only
+// when every file is in; a refusal stops the count short.
+TEST_F(RunUpdateTest, ProgressCountsFromZeroUpAndIsFullOnlyWhenEveryFileIsIn) {
+    const struct {
+        std::wstring base;
+        bool counted;
+        bool full;
+    } cases[] = {
+        {NginxBase("full300"), true, true},
+        {HostileBase("truncated"), true, false},
+        {NginxBase("unsigned"), false, false},
+        {L"http://localhost:9", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.base);
+        Reset();
+        std::vector<std::uint32_t> shares;
+        const UpdateProgress progress{RecordShare, &shares};
+        RunUpdate(c.base, dir_.wstring(), true, false, &progress);
+        if (!c.counted) {
+            EXPECT_TRUE(shares.empty());
+            continue;
+        }
+        ASSERT_FALSE(shares.empty());
+        EXPECT_EQ(shares.front(), 0u);
+        EXPECT_TRUE(std::adjacent_find(shares.begin(), shares.end(), std::greater_equal<>()) ==
+                    shares.end());
+        EXPECT_EQ(shares.back() == kProgressFull, c.full);
+        // Five files: each one's checked end is a fifth more.
+        for (std::uint32_t end : {200u, 400u, 600u, 800u, kProgressFull}) {
+            if (c.full) {
+                EXPECT_EQ(std::count(shares.begin(), shares.end(), end), 1) << end;
+            }
+        }
+    }
 }
 
 // Uppercase hex in the manifest, a file of exactly 64 bytes, and a name in capitals
