@@ -53,15 +53,16 @@ struct ProgressPoster {
 };
 
 // On the worker thread, from inside the fetch. A share that comes sooner than the pause
-// after the last post is dropped; the start and the end of a count never are, so the
-// window always sees a new count begin and every count that completes end full. A post
-// that fails (a full queue) only costs the window one step of its bar.
-void PostProgress(void* context, std::uint32_t share) {
+// after the last post is dropped, a milestone never is: the window always sees a new
+// count begin, each file's part filled (also when the next file stalls at once) and
+// every count that completes end full. A post that fails (a full queue) only costs the
+// window one step of its bar.
+void PostProgress(void* context, std::uint32_t share, bool milestone) {
     auto& poster = *static_cast<ProgressPoster*>(context);
-    if (share == 0)
+    if (milestone && share == 0)
         ++poster.count;
     const ULONGLONG now = GetTickCount64();
-    if (share != 0 && share != kProgressFull && now - poster.lastPostMs < kProgressPauseMs)
+    if (!milestone && now - poster.lastPostMs < kProgressPauseMs)
         return;
     poster.lastPostMs = now;
     PostMessageW(MainWindow, WM_INSTALL_PROGRESS, MAKEWPARAM(share, poster.count), poster.token);

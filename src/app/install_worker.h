@@ -12,7 +12,8 @@ constexpr UINT WM_INSTALL_DONE = WM_APP + 1;
 // second: the low word of wParam is the share received (update_progress.h, 0 to
 // kProgressFull), the high word numbers the server runs that reached their files (1 for
 // the first), so a new number starts the count again; lParam is the run's token, as for
-// WM_INSTALL_DONE. The count's start (0) and its end (kProgressFull) are always posted.
+// WM_INSTALL_DONE. The count's start (0), each file's end and the count's end
+// (kProgressFull) are always posted.
 constexpr UINT WM_INSTALL_PROGRESS = WM_APP + 2;
 
 // Thread procedure; the parameter is the run's token. Runs InstallFromServers on

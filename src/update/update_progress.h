@@ -8,14 +8,17 @@
 constexpr std::uint32_t kProgressFull = 1000;
 
 // What a run tells its caller while it fetches. A run that gets as far as a verified
-// manifest reports 0 once (its count starts), then strictly rising shares as the files
+// manifest reports 0 once (its count starts), then shares that never fall as the files
 // arrive, and kProgressFull once the last file is in and checked; a run that fails
 // stops reporting where it failed. The next run's 0 starts a new count. Before its 0 a
 // run reports nothing: how much will come is not known until the manifest is accepted.
+// milestone marks the reports a caller that thins them out must keep: the count's start,
+// each file's checked end (it may repeat the share told last) and the end. Between
+// milestones a share is told only when it has risen, at most kProgressFull times a run.
 // report is called on the thread running the update, while it runs; it must return
 // quickly and must not fetch.
 struct UpdateProgress {
-    void (*report)(void* context, std::uint32_t share) = nullptr;
+    void (*report)(void* context, std::uint32_t share, bool milestone) = nullptr;
     void* context = nullptr;
 };
 

@@ -142,24 +142,25 @@ bool HashMatches(const ByteBuffer& body, const std::string& expected) {
 }
 
 // The caller's progress over one run's downloads: which file is arriving, and the last
-// share told, so that the caller hears each share once and never one that goes back.
+// share told, so that the caller hears a share between milestones only once it has
+// risen, and never one that goes back.
 struct RunProgress {
     const UpdateProgress* progress;
     std::size_t files;
     std::size_t index = 0;
     std::uint32_t told = 0;
 
-    void Tell(std::uint32_t share) {
-        if (share > told) {
-            told = share;
-            progress->report(progress->context, share);
+    void Tell(std::uint32_t share, bool milestone) {
+        if (share > told || milestone) {
+            told = share > told ? share : told;
+            progress->report(progress->context, told, milestone);
         }
     }
 };
 
 void TellFileProgress(void* context, std::uint64_t received, std::uint64_t announced) {
     auto& run = *static_cast<RunProgress*>(context);
-    run.Tell(ReleaseShare(run.index, run.files, received, announced));
+    run.Tell(ReleaseShare(run.index, run.files, received, announced), false);
 }
 
 // Downloads and checks one listed file; on success its body is appended to staged.
@@ -193,15 +194,15 @@ bool FetchAll(const WideString& baseUrl, const std::string& manifest,
     RunProgress run{progress, names.size()};
     const FetchProgress fetchProgress{TellFileProgress, &run};
     if (told)
-        progress->report(progress->context, 0);
+        run.Tell(0, true);
     for (const std::string& name : names) {
         if (!FetchAndCheck(baseUrl, manifest, name, staged, told ? &fetchProgress : nullptr))
             return false;
         if (told)
-            run.Tell(ReleaseShare(++run.index, run.files, 0, 0));
+            run.Tell(ReleaseShare(++run.index, run.files, 0, 0), true);
     }
-    if (told)
-        run.Tell(kProgressFull);  // an empty list: nothing to wait for
+    if (told && names.empty())
+        run.Tell(kProgressFull, true);  // nothing to wait for
     return true;
 }
 
