@@ -166,8 +166,11 @@ void StartTaskbarProgress(HWND window) {
 // until the first count starts: before the manifest is accepted nobody knows how much
 // is to come.
 void ShowBusyProgress(HWND window) {
-    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    // Loaded here rather than imported: the road that starts an installed launcher
+    // shows no window and should not load the controls library at start-up. The
+    // manifest makes this version 6, whose loading registers PROGRESS_CLASS; it stays
+    // loaded for the bar's whole life, which is the process's.
+    LoadLibraryW(L"comctl32.dll");
     ProgressBar =
         CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_MARQUEE, kBarX, kBarY,
                         kBarWidth, kBarHeight, window, nullptr, GetModuleHandleW(nullptr), nullptr);

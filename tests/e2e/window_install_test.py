@@ -68,6 +68,16 @@ class WindowCase(unittest.TestCase):
         self.assertIsNotNone(view, "the window never appeared")
         return view
 
+    def post_done(self, *pairs, command="post"):
+        """Posts WM_APP + 1 with each (wParam, lParam) to the window, as any program can;
+        command "progress" posts WM_APP + 2 instead."""
+        tool = self.build.path("tests/window-inspector.exe")
+        for wparam, lparam in pairs:
+            posted = wine_run([tool, command, wparam, lparam], build=self.build,
+                              env=self.screen.env)
+            self.assertEqual(posted.returncode, 0, (wparam, lparam))
+        time.sleep(1)
+
     def assert_choosing_controls(self, view):
         """Exactly the four controls of the table, in creation order."""
         self.assertEqual(len(view["children"]), 4)
@@ -199,6 +209,10 @@ class InstallerWindow(WindowCase):
             behind = inspect("window", self.screen, self.build)
             self.assertEqual(visible(behind), ["1", "1", "1", "1"])
             self.assertEqual(behind["children"][0]["text"], PROMPT)
+            # No longer busy: progress posts bring no bar back.
+            self.post_done(("65836", "0"), ("65836", "1"), command="progress")
+            self.assertEqual(visible(inspect("window", self.screen, self.build)),
+                             ["1", "1", "1", "1"])
             self.run_.keys("Return", title=None)
             self.assertEqual(self.run_.wait_exit(60), 0)
         lines = self.run_.log_lines()
@@ -206,14 +220,6 @@ class InstallerWindow(WindowCase):
         self.assertFalse(any(line.startswith("Geen updateserver") for line in lines), lines)
         self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
         self.assertFalse(self.record.exists())
-
-    def post_done(self, *pairs):
-        """Posts WM_APP + 1 with each (wParam, lParam) to the window, as any program can."""
-        tool = self.build.path("tests/window-inspector.exe")
-        for wparam, lparam in pairs:
-            posted = wine_run([tool, "post", wparam, lparam], build=self.build, env=self.screen.env)
-            self.assertEqual(posted.returncode, 0, (wparam, lparam))
-        time.sleep(1)
 
     def test_stray_done_messages_are_ignored_while_choosing_and_while_installing(self):
         release = make_release(self.work / "site", {

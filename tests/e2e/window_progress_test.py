@@ -9,7 +9,6 @@ import os
 import time
 import unittest
 
-from harness import Build, wine_run
 from releases import make_release
 from servers import HostileServer, delay, drip, reply, trust_test_ca, truncated
 from window_install_test import PROMPT, WindowCase, visible, win_install_dir
@@ -55,14 +54,6 @@ class ProgressBar(WindowCase):
             routes["/update/manifest.json"] = delay(manifest_delay, routes["/update/manifest.json"])
         return routes
 
-    def post_progress(self, *pairs):
-        tool = self.build.path("tests/window-inspector.exe")
-        for wparam, lparam in pairs:
-            posted = wine_run([tool, "progress", wparam, lparam], build=self.build,
-                              env=self.screen.env)
-            self.assertEqual(posted.returncode, 0, (wparam, lparam))
-        time.sleep(1)
-
     def press_install(self):
         """Enter on the shown window; its view once the bar is there."""
         self.run_.keys("Return")
@@ -92,7 +83,8 @@ class ProgressBar(WindowCase):
         with HostileServer(self.routes(manifest_delay=8), port=39706, lifetime=180):
             choosing = self.start()
             # Posts while choosing, with any token, create and change nothing.
-            self.post_progress((progress_wparam(500, 1), "0"), (progress_wparam(500, 1), "1"))
+            self.post_done((progress_wparam(500, 1), "0"), (progress_wparam(500, 1), "1"),
+                           command="progress")
             for view in (choosing, inspect("window", self.screen, self.build)):
                 self.assert_choosing_controls(view)
                 self.assertEqual(visible(view), ["1", "1", "1", "1"])
@@ -106,7 +98,8 @@ class ProgressBar(WindowCase):
             self.assertTrue(int(bar["style"], 16) & PBS_MARQUEE, "no marquee before the manifest")
 
             # The manifest is still on its way: a post with a wrong token moves nothing.
-            self.post_progress((progress_wparam(700, 1), "0"), (progress_wparam(700, 1), "1"))
+            self.post_done((progress_wparam(700, 1), "0"), (progress_wparam(700, 1), "1"),
+                           command="progress")
             still = bar_of(inspect("window", self.screen, self.build))
             self.assertEqual((still["pos"], still["style"]), (bar["pos"], bar["style"]))
 
