@@ -21,6 +21,9 @@ constexpr const wchar_t* kAbortedLine =
 // How often, and how far apart, the worker posts its result before it sends it instead.
 constexpr int kPostTries = 5;
 constexpr DWORD kPostPauseMs = 200;
+// The least time between two progress posts: about ten a second is smooth to the eye and
+// costs the download nothing.
+constexpr ULONGLONG kProgressPauseMs = 100;
 constexpr const wchar_t* kDownloadFailedText =
     L"Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw.\n\n"
     L"Tolbex could not be downloaded. Check your internet connection and try again.";
@@ -42,12 +45,37 @@ void ReportFailure(HWND window) {
     DestroyWindow(window);
 }
 
+// The worker's side of WM_INSTALL_PROGRESS: which count this is, and when it last posted.
+struct ProgressPoster {
+    LPARAM token;
+    WORD count = 0;
+    ULONGLONG lastPostMs = 0;
+};
+
+// On the worker thread, from inside the fetch. A share that comes sooner than the pause
+// after the last post is dropped, a milestone never is: the window always sees a new
+// count begin, each file's part filled (also when the next file stalls at once) and
+// every count that completes end full. A post that fails (a full queue) only costs the
+// window one step of its bar.
+void PostProgress(void* context, std::uint32_t share, bool milestone) {
+    auto& poster = *static_cast<ProgressPoster*>(context);
+    if (milestone && share == 0)
+        ++poster.count;
+    const ULONGLONG now = GetTickCount64();
+    if (!milestone && now - poster.lastPostMs < kProgressPauseMs)
+        return;
+    poster.lastPostMs = now;
+    PostMessageW(MainWindow, WM_INSTALL_PROGRESS, MAKEWPARAM(share, poster.count), poster.token);
+}
+
 // Nothing may escape the thread procedure: an exception there ends the process without a
 // word, and the window would never learn the result. The line is best effort, because
 // the cause (the allocator, the log's own mutex) may make logging fail as well.
-bool InstallCatchingAll() {
+bool InstallCatchingAll(LPARAM token) {
     try {
-        return InstallFromServers();
+        ProgressPoster poster{token};
+        const UpdateProgress progress{PostProgress, &poster};
+        return InstallFromServers(&progress);
     } catch (...) {
         try {
             LogLine(kAbortedLine);
@@ -89,7 +117,8 @@ LPARAM NewDoneToken() {
 }  // namespace
 
 DWORD WINAPI InstallWorker(void* parameter) {
-    ReportResult(InstallCatchingAll(), reinterpret_cast<LPARAM>(parameter));
+    const auto token = reinterpret_cast<LPARAM>(parameter);
+    ReportResult(InstallCatchingAll(token), token);
     return 0;
 }
 

@@ -8,8 +8,17 @@
 // message number to the window, so the window obeys only the one carrying its token.
 constexpr UINT WM_INSTALL_DONE = WM_APP + 1;
 
+// Posted by the worker to MainWindow while the files arrive, at most about ten times a
+// second: the low word of wParam is the share received (update_progress.h, 0 to
+// kProgressFull), the high word numbers the server runs that reached their files (1 for
+// the first), so a new number starts the count again; lParam is the run's token, as for
+// WM_INSTALL_DONE. The count's start (0), each file's end and the count's end
+// (kProgressFull) are always posted.
+constexpr UINT WM_INSTALL_PROGRESS = WM_APP + 2;
+
 // Thread procedure; the parameter is the run's token. Runs InstallFromServers on
-// InstallDir and reports the result with WM_INSTALL_DONE, then returns 0. An exception
+// InstallDir, telling the window how far it has come with WM_INSTALL_PROGRESS, and
+// reports the result with WM_INSTALL_DONE, then returns 0. An exception
 // escaping the installation (an allocation failure, a mutex error) counts as a failed
 // installation. Touches no window but MainWindow and initialises no COM.
 DWORD WINAPI InstallWorker(void* parameter);

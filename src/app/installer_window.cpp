@@ -1,12 +1,20 @@
 #include "app/installer_window.h"
 
+#include <commctrl.h>
+#include <shobjidl.h>
+
+#include <cstdint>
+#include <utility>
+
 #include "app/install_worker.h"
+#include "common/handles.h"
 #include "location/folder_picker.h"
 #include "location/install_dir.h"
 #include "location/validation.h"
 #include "log/log.h"
 #include "update/file_replace.h"
 #include "update/folder_lock.h"
+#include "update/update_progress.h"
 
 HWND MainWindow = nullptr;
 bool InstallBusy = false;
@@ -23,6 +31,13 @@ KernelHandle WindowMutex;
 // The install folder's lock, from the Install press to the worker's result. Window
 // thread only (the mutex is the window thread's).
 FolderLock InstallLock;
+
+// The busy state's progress: the bar (created when the window turns busy), the taskbar
+// button's progress (null where the shell does not offer it) and the number of the
+// count the bar shows (0 while it runs as a marquee). Window thread only.
+HWND ProgressBar = nullptr;
+ComPtr<ITaskbarList3> TaskbarProgress;
+WORD ShownCount = 0;
 
 // The token of the running installation's worker; 0 while none runs and once its result
 // has been handled. Window thread only.
@@ -47,6 +62,11 @@ constexpr int kClientHeight = 150;
 // WS_CAPTION is WS_BORDER | WS_DLGFRAME: a caption with a close box only, no sizing
 // border and no minimise or maximise box.
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
+
+// The bar sits in the row where the buttons were, as wide as the labels, centred on the
+// buttons' height.
+constexpr int kBarX = 15, kBarY = 104, kBarWidth = 450, kBarHeight = 24;
+constexpr UINT kMarqueeStepMs = 30;
 
 constexpr int kChangeButtonId = 10;
 constexpr int kInstallButtonId = IDOK;  // Enter arrives as IDOK through IsDialogMessageW.
@@ -140,6 +160,93 @@ void SetClassCursor(HWND window, LPCWSTR cursorId) {
     SetCursor(cursor);
 }
 
+// The taskbar button's progress, where the shell has it: Wine and Windows before 7 do
+// not, and then the bar in the window is all there is.
+void StartTaskbarProgress(HWND window) {
+    ComPtr<ITaskbarList3> taskbar;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                reinterpret_cast<void**>(taskbar.put()))) ||
+        FAILED(taskbar->HrInit())) {
+        return;
+    }
+    taskbar->SetProgressState(window, TBPF_INDETERMINATE);
+    TaskbarProgress = std::move(taskbar);
+}
+
+// Created only now, so the Choosing state keeps exactly its four controls. A marquee
+// until the first count starts: before the manifest is accepted nobody knows how much
+// is to come.
+void ShowBusyProgress(HWND window) {
+    // Loaded here rather than imported: the road that starts an installed launcher
+    // shows no window and should not load the controls library at start-up. The
+    // manifest makes this version 6, whose loading registers PROGRESS_CLASS; it stays
+    // loaded for the bar's whole life, which is the process's.
+    LoadLibraryW(L"comctl32.dll");
+    ProgressBar =
+        CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_MARQUEE, kBarX, kBarY,
+                        kBarWidth, kBarHeight, window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(ProgressBar, PBM_SETRANGE32, 0, kProgressFull);
+    SendMessageW(ProgressBar, PBM_SETMARQUEE, TRUE, kMarqueeStepMs);
+    StartTaskbarProgress(window);
+}
+
+void HideBusyProgress(HWND window) {
+    if (ProgressBar)
+        DestroyWindow(ProgressBar);
+    ProgressBar = nullptr;
+    ShownCount = 0;
+    if (TaskbarProgress)
+        TaskbarProgress->SetProgressState(window, TBPF_NOPROGRESS);
+    TaskbarProgress.reset();
+}
+
+// The marquee gives way to a bar that fills; the style must go too, or the control keeps
+// animating instead of showing its position.
+void StopMarquee(HWND window) {
+    SendMessageW(ProgressBar, PBM_SETMARQUEE, FALSE, 0);
+    const LONG_PTR style = GetWindowLongPtrW(ProgressBar, GWL_STYLE);
+    SetWindowLongPtrW(ProgressBar, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+    if (TaskbarProgress)
+        TaskbarProgress->SetProgressState(window, TBPF_NORMAL);
+}
+
+void ShowShare(HWND window, std::uint32_t share) {
+    SendMessageW(ProgressBar, PBM_SETPOS, share, 0);
+    if (TaskbarProgress)
+        TaskbarProgress->SetProgressValue(window, share, kProgressFull);
+}
+
+// A new count (the first, or the next server's) starts where it says, even below what
+// the bar showed; within a count the bar only moves forward.
+void ShowProgress(HWND window, WORD count, std::uint32_t share) {
+    if (share > kProgressFull)
+        share = kProgressFull;
+    if (count != ShownCount) {
+        if (ShownCount == 0)
+            StopMarquee(window);
+        ShownCount = count;
+        ShowShare(window, share);
+    } else if (share > static_cast<std::uint32_t>(SendMessageW(ProgressBar, PBM_GETPOS, 0, 0))) {
+        ShowShare(window, share);
+    }
+}
+
+// Before the end of an installation is shown: on success the bar is full before the
+// window closes; on failure the bar and the taskbar button turn red before the box.
+void ShowProgressEnd(HWND window, bool succeeded) {
+    if (!ProgressBar)
+        return;
+    if (ShownCount == 0)
+        StopMarquee(window);
+    if (succeeded) {
+        ShowShare(window, kProgressFull);
+        return;
+    }
+    SendMessageW(ProgressBar, PBM_SETSTATE, PBST_ERROR, 0);
+    if (TaskbarProgress)
+        TaskbarProgress->SetProgressState(window, TBPF_ERROR);
+}
+
 // Set before the worker exists, so a second Enter can never start a second one. The
 // class cursor, not just SetCursor, keeps the wait cursor while the mouse moves.
 void EnterBusyState(HWND window) {
@@ -148,9 +255,11 @@ void EnterBusyState(HWND window) {
     ShowWindow(ChangeButton, SW_HIDE);
     SetWindowTextW(PromptLabel, kDownloadingText);
     SetClassCursor(window, IDC_WAIT);
+    ShowBusyProgress(window);
 }
 
 void LeaveBusyState(HWND window) {
+    HideBusyProgress(window);
     InstallBusy = false;
     SetWindowTextW(PromptLabel, kPromptText);
     ShowWindow(ChangeButton, SW_SHOW);
@@ -265,7 +374,17 @@ LRESULT OnInstallDone(HWND window, WPARAM wParam, LPARAM lParam) {
         return 0;
     DoneToken = 0;
     InstallLock.Release();
+    ShowProgressEnd(window, wParam != 0);
     FinishInstallation(window, wParam != 0);
+    return 0;
+}
+
+// Obeyed as WM_INSTALL_DONE is: only while busy and only with this run's token, so a
+// post by another program, or one that arrives after the result, moves nothing.
+LRESULT OnInstallProgress(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (!InstallBusy || DoneToken == 0 || lParam != DoneToken || !ProgressBar)
+        return 0;
+    ShowProgress(window, HIWORD(wParam), LOWORD(wParam));
     return 0;
 }
 
@@ -276,7 +395,9 @@ LRESULT OnClose(HWND window, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, WM_CLOSE, wParam, lParam);
 }
 
+// The taskbar object goes with the window, while COM is still there to release it.
 LRESULT OnDestroy() {
+    TaskbarProgress.reset();
     PostQuitMessage(0);
     return 0;
 }
@@ -289,6 +410,8 @@ LRESULT CALLBACK InstallerWndProc(HWND window, UINT message, WPARAM wParam, LPAR
             return OnCommand(window, wParam, lParam);
         case WM_INSTALL_DONE:
             return OnInstallDone(window, wParam, lParam);
+        case WM_INSTALL_PROGRESS:
+            return OnInstallProgress(window, wParam, lParam);
         case WM_CLOSE:
             return OnClose(window, wParam, lParam);
         case WM_DESTROY:

@@ -20,17 +20,18 @@ constexpr const wchar_t* kUpdateServerList[] = {TOLBEX_UPDATE_SERVER_1, TOLBEX_U
 // afterwards. A launcher left by an earlier install does not make a failed run count.
 // An installation writes whatever release the server has (apply), even one of the
 // version the installer counts as installed or an older one (force).
-bool ServerDelivered(const WideString& server) {
-    const UpdateResult result = RunUpdate(server, InstallDir, /*apply=*/true, /*force=*/true);
+bool ServerDelivered(const WideString& server, const UpdateProgress* progress) {
+    const UpdateResult result =
+        RunUpdate(server, InstallDir, /*apply=*/true, /*force=*/true, progress);
     // PathExists counts a failing status query as absent: the next server is tried.
     return result.filesChanged && PathExists(LauncherPathIn(InstallDir));
 }
 
 }  // namespace
 
-bool InstallFromServers() {
+bool InstallFromServers(const UpdateProgress* progress) {
     for (const wchar_t* server : kUpdateServerList) {
-        if (ServerDelivered(server))
+        if (ServerDelivered(server, progress))
             return true;
         LogLine(L"[installer] via %s niet gelukt", server);
     }

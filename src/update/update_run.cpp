@@ -24,6 +24,7 @@
 #include "update/manifest_scan.h"
 #include "update/signature_fetch.h"
 #include "update/update_paths.h"
+#include "update/update_progress.h"
 #include "common/update_files.h"
 
 namespace {
@@ -150,9 +151,31 @@ bool HashMatches(const ByteBuffer& body, const std::string& expected) {
     return EqualsAsciiNoCase(HexLower(digest, sizeof digest), expected);
 }
 
+// The caller's progress over one run's downloads: which file is arriving, and the last
+// share told, so that the caller hears a share between milestones only once it has
+// risen, and never one that goes back.
+struct RunProgress {
+    const UpdateProgress* progress;
+    std::size_t files;
+    std::size_t index = 0;
+    std::uint32_t told = 0;
+
+    void Tell(std::uint32_t share, bool milestone) {
+        if (share > told || milestone) {
+            told = share > told ? share : told;
+            progress->report(progress->context, told, milestone);
+        }
+    }
+};
+
+void TellFileProgress(void* context, std::uint64_t received, std::uint64_t announced) {
+    auto& run = *static_cast<RunProgress*>(context);
+    run.Tell(ReleaseShare(run.index, run.files, received, announced), false);
+}
+
 // Downloads and checks one listed file; on success its body is appended to staged.
 bool FetchAndCheck(const WideString& baseUrl, const std::string& manifest, const std::string& name,
-                   std::vector<StagedFile>& staged) {
+                   std::vector<StagedFile>& staged, const FetchProgress* fetchProgress) {
     if (!IsAllowedUpdateFile(name)) {
         LogLine(L"Update GEWEIGERD: onbekende bestandsnaam '%S' in het manifest", name.c_str());
         return false;
@@ -161,7 +184,7 @@ bool FetchAndCheck(const WideString& baseUrl, const std::string& manifest, const
     const WideString url = baseUrl + kFilePathPrefix + wideName;
     ByteBuffer body;
     FetchFailure failure;
-    const bool fetched = HttpFetch(url, body, failure);
+    const bool fetched = HttpFetch(url, body, failure, fetchProgress);
     if (!fetched || body.size() < kMinimumFileBytes) {
         if (fetched && failure.cause == FetchCause::kNone) {
             LogLine(L"Ophalen van %s mislukt: %zu bytes, minder dan %zu", url.c_str(), body.size(),
@@ -181,19 +204,29 @@ bool FetchAndCheck(const WideString& baseUrl, const std::string& manifest, const
 }
 
 // Every listed file, in manifest order, or false at the first refusal (nothing written).
-// A name listed twice is refused before any download.
+// A name listed twice is refused before any download. With progress, the count starts at
+// 0 once the names have passed that check, and each checked file completes its part.
 bool FetchAll(const WideString& baseUrl, const std::string& manifest,
-              std::vector<StagedFile>& staged) {
+              std::vector<StagedFile>& staged, const UpdateProgress* progress) {
     const std::vector<std::string> names = ScanStringArray(manifest, kFilesKey);
     const std::string repeated = RepeatedUpdateFile(names);
     if (!repeated.empty()) {
         LogLine(L"Update GEWEIGERD: %S staat twee keer in het manifest", repeated.c_str());
         return false;
     }
+    const bool told = progress && progress->report;
+    RunProgress run{progress, names.size()};
+    const FetchProgress fetchProgress{TellFileProgress, &run};
+    if (told)
+        run.Tell(0, true);
     for (const std::string& name : names) {
-        if (!FetchAndCheck(baseUrl, manifest, name, staged))
+        if (!FetchAndCheck(baseUrl, manifest, name, staged, told ? &fetchProgress : nullptr))
             return false;
+        if (told)
+            run.Tell(ReleaseShare(++run.index, run.files, 0, 0), true);
     }
+    if (told && names.empty())
+        run.Tell(kProgressFull, true);  // nothing to wait for
     return true;
 }
 
@@ -295,8 +328,8 @@ bool WriteAll(const WideString& folder, const std::vector<StagedFile>& staged,
 
 }  // namespace
 
-UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply,
-                       bool force) {
+UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply, bool force,
+                       const UpdateProgress* progress) {
     UpdateResult result;
     if (baseUrl.empty())
         return result;
@@ -328,7 +361,7 @@ UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool
     }
 
     std::vector<StagedFile> staged;
-    if (!SignatureAccepted(baseUrl, manifest) || !FetchAll(baseUrl, manifest, staged)) {
+    if (!SignatureAccepted(baseUrl, manifest) || !FetchAll(baseUrl, manifest, staged, progress)) {
         result.statusText = kGeneralFailure;
         return result;
     }

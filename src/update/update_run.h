@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/types.h"
+#include "update/update_progress.h"
 
 // What one run found and did. Every field keeps its default until the step that sets it.
 struct UpdateResult {
@@ -115,7 +116,11 @@ struct UpdateResult {
 //
 // Threads: any thread, but it blocks for as long as the downloads take, so never on a
 // thread that pumps a window's messages. Two runs must not write the same folder at the
-// same time: the caller holds the folder's lock (folder_lock.h) around the run. It keeps no state
-// between calls and reads no process-wide record but the log. Throws nothing of its own; only a
-// failed allocation (std::bad_alloc) escapes.
-UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply, bool force);
+// same time: the caller holds the folder's lock (folder_lock.h) around the run. It keeps
+// no state between calls and reads no process-wide record but the log. Throws nothing of
+// its own; only a failed allocation (std::bad_alloc) escapes.
+//
+// progress, when given, hears how far the downloads of step 5 have come (the order of
+// its reports is in update_progress.h); without it nothing is reported.
+UpdateResult RunUpdate(const WideString& baseUrl, const WideString& folder, bool apply, bool force,
+                       const UpdateProgress* progress = nullptr);

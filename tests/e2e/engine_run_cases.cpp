@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "common/handles.h"
@@ -192,6 +193,56 @@ TEST_F(RunUpdateTest, WritesEveryFileOfAnAcceptedRelease) {
     EXPECT_EQ(Lines(), expected);
     ExpectReleaseInstalled("full300", {std::begin(kFiveFiles), std::end(kFiveFiles)});
     EXPECT_EQ(ReadAll(dir_ / "eigen" / "notities.txt"), "van de speler");
+}
+
+// The milestones are kept apart: they must be the count's start, each file's end, the end.
+struct Heard {
+    std::vector<std::uint32_t> shares, milestones;
+};
+
+void RecordShare(void* context, std::uint32_t share, bool milestone) {
+    auto& heard = *static_cast<Heard*>(context);
+    heard.shares.push_back(share);
+    if (milestone)
+        heard.milestones.push_back(share);
+}
+
+// What a caller showing progress hears: nothing before the manifest is accepted, then a
+// count from 0 that never falls, with each file's end a milestone at its equal part, and
+// full only when every file is in; a refusal stops the count short.
+TEST_F(RunUpdateTest, ProgressCountsFromZeroUpAndIsFullOnlyWhenEveryFileIsIn) {
+    const struct {
+        std::wstring base;
+        bool counted;
+        bool full;
+    } cases[] = {
+        {NginxBase("full300"), true, true},
+        {HostileBase("truncated"), true, false},
+        {NginxBase("unsigned"), false, false},
+        {L"http://localhost:9", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.base);
+        Reset();
+        Heard heard;
+        const UpdateProgress progress{RecordShare, &heard};
+        RunUpdate(c.base, dir_.wstring(), true, false, &progress);
+        if (!c.counted) {
+            EXPECT_TRUE(heard.shares.empty());
+            continue;
+        }
+        ASSERT_FALSE(heard.shares.empty());
+        EXPECT_EQ(heard.shares.front(), 0u);
+        EXPECT_TRUE(std::is_sorted(heard.shares.begin(), heard.shares.end()));
+        EXPECT_EQ(heard.shares.back() == kProgressFull, c.full);
+        EXPECT_EQ(heard.milestones.front(), 0u);
+        if (c.full) {
+            // Five files: each one's checked end is a fifth more.
+            EXPECT_EQ(heard.milestones,
+                      (std::vector<std::uint32_t>{0, 200, 400, 600, 800, kProgressFull}));
+            EXPECT_GT(heard.shares.size(), heard.milestones.size());
+        }
+    }
 }
 
 // Uppercase hex in the manifest, a file of exactly 64 bytes, and a name in capitals

@@ -10,3 +10,8 @@ if(WIN32)
     set_tests_properties(window_install_test PROPERTIES
         RESOURCE_LOCK "default_install;tolbex_window;demo_ports")
 endif()
+if(WIN32)
+    tolbex_e2e(window_progress_test window_progress_test.py TIMEOUT 600)
+    set_tests_properties(window_progress_test PROPERTIES
+        RESOURCE_LOCK "default_install;tolbex_window;demo_ports")
+endif()

@@ -44,7 +44,9 @@ def visible(view):
     return [c["visible"] for c in view["children"]]
 
 
-class InstallerWindow(unittest.TestCase):
+class WindowCase(unittest.TestCase):
+    """A fresh screen and prefix per test; the window run started by start()."""
+
     def setUp(self):
         self.build = Build()
         self.screen = Screen().__enter__()
@@ -66,6 +68,29 @@ class InstallerWindow(unittest.TestCase):
         self.assertIsNotNone(view, "the window never appeared")
         return view
 
+    def post_done(self, *pairs, command="post"):
+        """Posts WM_APP + 1 with each (wParam, lParam) to the window, as any program can;
+        command "progress" posts WM_APP + 2 instead."""
+        tool = self.build.path("tests/window-inspector.exe")
+        for wparam, lparam in pairs:
+            posted = wine_run([tool, command, wparam, lparam], build=self.build,
+                              env=self.screen.env)
+            self.assertEqual(posted.returncode, 0, (wparam, lparam))
+        time.sleep(1)
+
+    def assert_choosing_controls(self, view):
+        """Exactly the four controls of the table, in creation order."""
+        self.assertEqual(len(view["children"]), 4)
+        for child, (cls, text, style, exstyle, rect, cid) in zip(view["children"], CONTROLS):
+            self.assertEqual(child["class"], cls)
+            if text is not None:
+                self.assertEqual(child["text"], text)
+            self.assertEqual(int(child["style"], 16), style)
+            self.assertEqual(int(child["exstyle"], 16) & 0x200, exstyle)
+            self.assertEqual((child["rect"], child["id"]), (rect, cid))
+
+
+class InstallerWindow(WindowCase):
     def box_texts(self, box):
         return [c["text"] for c in box["children"] if c["class"] == "Static" and c["text"]]
 
@@ -79,14 +104,7 @@ class InstallerWindow(unittest.TestCase):
         self.assertEqual((x, y), ((screen_w - width) // 2, (screen_h - height) // 2))
         # WS_CAPTION|WS_SYSMENU and nothing that sizes, minimises or maximises.
         self.assertEqual(int(view["style"], 16) & 0x00CF0000, 0x00C80000)
-        for child, (cls, text, style, exstyle, rect, cid) in zip(view["children"], CONTROLS):
-            self.assertEqual(child["class"], cls)
-            if text is not None:
-                self.assertEqual(child["text"], text)
-            self.assertEqual(int(child["style"], 16), style)
-            self.assertEqual(int(child["exstyle"], 16) & 0x200, exstyle)
-            self.assertEqual((child["rect"], child["id"]), (rect, cid))
-        self.assertEqual(len(view["children"]), 4)
+        self.assert_choosing_controls(view)
         self.assertEqual(view["focus"], "1")
 
         for key, focus in (("Tab", "10"), ("Tab", "1"), ("shift+Tab", "10"), ("shift+Tab", "1")):
@@ -105,7 +123,7 @@ class InstallerWindow(unittest.TestCase):
         with HostileServer(slow, port=39706, lifetime=90):
             self.start()
             self.run_.keys("Return")
-            busy = wait_until(lambda: (lambda v: v if v and visible(v)[2:] == ["0", "0"] else None)(
+            busy = wait_until(lambda: (lambda v: v if v and visible(v)[2:4] == ["0", "0"] else None)(
                 inspect("window", self.screen, self.build)), 10)
             self.assertIsNotNone(busy, "the window did not turn busy")
             self.assertEqual(busy["children"][0]["text"], DOWNLOADING)
@@ -117,7 +135,8 @@ class InstallerWindow(unittest.TestCase):
             time.sleep(1)
             still = inspect("window", self.screen, self.build)
             self.assertIsNotNone(still, "the busy window closed")
-            self.assertEqual(visible(still), ["1", "1", "0", "0"])
+            # Prompt, path line, the two hidden buttons, and the progress bar.
+            self.assertEqual(visible(still), ["1", "1", "0", "0", "1"])
             self.assertIsNone(inspect("box", self.screen, self.build))
 
             box = inspect("box", self.screen, self.build, wait=60)
@@ -190,6 +209,10 @@ class InstallerWindow(unittest.TestCase):
             behind = inspect("window", self.screen, self.build)
             self.assertEqual(visible(behind), ["1", "1", "1", "1"])
             self.assertEqual(behind["children"][0]["text"], PROMPT)
+            # No longer busy: progress posts bring no bar back.
+            self.post_done(("65836", "0"), ("65836", "1"), command="progress")
+            self.assertEqual(visible(inspect("window", self.screen, self.build)),
+                             ["1", "1", "1", "1"])
             self.run_.keys("Return", title=None)
             self.assertEqual(self.run_.wait_exit(60), 0)
         lines = self.run_.log_lines()
@@ -197,14 +220,6 @@ class InstallerWindow(unittest.TestCase):
         self.assertFalse(any(line.startswith("Geen updateserver") for line in lines), lines)
         self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
         self.assertFalse(self.record.exists())
-
-    def post_done(self, *pairs):
-        """Posts WM_APP + 1 with each (wParam, lParam) to the window, as any program can."""
-        tool = self.build.path("tests/window-inspector.exe")
-        for wparam, lparam in pairs:
-            posted = wine_run([tool, "post", wparam, lparam], build=self.build, env=self.screen.env)
-            self.assertEqual(posted.returncode, 0, (wparam, lparam))
-        time.sleep(1)
 
     def test_stray_done_messages_are_ignored_while_choosing_and_while_installing(self):
         release = make_release(self.work / "site", {
@@ -220,13 +235,13 @@ class InstallerWindow(unittest.TestCase):
             self.assertIsNone(inspect("box", self.screen, self.build))
 
             self.run_.keys("Return")
-            busy = wait_until(lambda: (lambda v: v if v and visible(v)[2:] == ["0", "0"] else None)(
+            busy = wait_until(lambda: (lambda v: v if v and visible(v)[2:4] == ["0", "0"] else None)(
                 inspect("window", self.screen, self.build)), 10)
             self.assertIsNotNone(busy, "the window did not turn busy")
             self.post_done(("1", "0"), ("0", "0"), ("1", "1"))
             still = inspect("window", self.screen, self.build)
             self.assertEqual((visible(still), still["children"][0]["text"]),
-                             (["1", "1", "0", "0"], DOWNLOADING))
+                             (["1", "1", "0", "0", "1"], DOWNLOADING))
             self.assertIsNone(inspect("box", self.screen, self.build))
             self.assertFalse(any(p.exists() for p in shortcut_paths(self.build)))
             self.assertFalse(self.record.exists())
