@@ -1,3 +1,5 @@
+// The install worker thread, its result and progress posts to the window, and the end of
+// an installation on the window thread: shortcuts and launch, or the failure box.
 #include "app/install_worker.h"
 
 #include <shlobj.h>
@@ -106,8 +108,8 @@ void ReportResult(bool installed, LPARAM token) {
 // the system's generator fail, the tick count still differs from such posts.
 LPARAM NewDoneToken() {
     LPARAM token = 0;
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof token,
-                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG)) ||
+    if (!BcryptSucceeded(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof token,
+                                         BCRYPT_USE_SYSTEM_PREFERRED_RNG)) ||
         token == 0) {
         token = static_cast<LPARAM>(GetTickCount64() | 2);
     }

@@ -1,3 +1,7 @@
+// The installer's window and its two states: choosing (InstallBusy false: the question,
+// the folder line and the two buttons) and busy (InstallBusy true: the downloading text,
+// the progress bar and the wait cursor, every command and close refused) until the
+// worker's result ends the window.
 #include "app/installer_window.h"
 
 #include <commctrl.h>
@@ -173,7 +177,7 @@ void StartTaskbarProgress(HWND window) {
     TaskbarProgress = std::move(taskbar);
 }
 
-// Created only now, so the Choosing state keeps exactly its four controls. A marquee
+// Created only now, so the choosing state keeps exactly its four controls. A marquee
 // until the first count starts: before the manifest is accepted nobody knows how much
 // is to come.
 void ShowBusyProgress(HWND window) {
@@ -367,7 +371,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 
 // Obeyed only while busy, only with this run's token, and only once: the token is
 // cleared before the end of the installation starts, so a repeat during the failure box
-// is ignored too. A stray post by another program (with 0 or 1, while Choosing or in
+// is ignored too. A stray post by another program (with 0 or 1, while choosing or in
 // the middle of a run) changes nothing.
 LRESULT OnInstallDone(HWND window, WPARAM wParam, LPARAM lParam) {
     if (!InstallBusy || DoneToken == 0 || lParam != DoneToken)

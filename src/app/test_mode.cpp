@@ -1,3 +1,4 @@
+// The window-less test installation (--proef FOLDER) and its four-line report.
 #include "app/test_mode.h"
 
 #include <windows.h>

@@ -58,10 +58,10 @@ inline bool IsLauncherFile(const std::string& name) {
 // "tolbex_core.dll.oud.vorig" keeps an older aside file while a newer one takes its
 // place). Beside them, while the renames of a commit are under way:
 //   tolbex_bijwerken.journaal   the commit's journal (update/file_replace.h): its
-//                      presence says that the staged files are whole and the commit has
+//                      presence says that the temporary files are whole and the commit has
 //                      begun, so an interrupted one is finished, never taken back.
 inline constexpr char kJournalFileName[] = "tolbex_bijwerken.journaal";
-inline constexpr char kStagedSuffix[] = ".tijdelijk";
+inline constexpr char kTemporarySuffix[] = ".tijdelijk";
 inline constexpr char kBackupSuffix[] = ".vorig";
 inline constexpr char kAsideSuffix[] = ".oud";
 inline constexpr char kOwnFileSuffix[] = ".new";
@@ -91,7 +91,7 @@ inline bool IsWritePhaseLeftover(const WideString& name) {
     if (EqualsAsciiNoCase(name, WidenBytes(kJournalFileName)))
         return true;
     WideString stem;
-    if (!CutSuffix(name, kStagedSuffix, stem) && !CutSuffix(name, kBackupSuffix, stem))
+    if (!CutSuffix(name, kTemporarySuffix, stem) && !CutSuffix(name, kBackupSuffix, stem))
         return false;
     if (!CutSuffix(stem, kAsideSuffix, stem))
         CutSuffix(stem, kOwnFileSuffix, stem);

@@ -1,3 +1,4 @@
+// Whether a chosen install folder is acceptable, made to exist and marked as Tolbex's own.
 #include "location/validation.h"
 
 #include <filesystem>
@@ -31,7 +32,7 @@ bool IsDefaultFolder(const WideString& folder) {
 }
 
 // The entries this installer itself leaves in a folder whose installation did not
-// finish: the marker, and the staged and backup files of an interrupted write phase.
+// finish: the marker, and the temporary and backup files of an interrupted write phase.
 bool IsInstallerEntry(const fs::directory_entry& entry) {
     const WideString name = entry.path().filename().wstring();
     return EqualsAsciiNoCase(name, WideString(kMarkerFileName)) || IsWritePhaseLeftover(name);

@@ -1,9 +1,10 @@
-// The two stages of a write phase: durable staged files, then renames that can be undone.
+// The steps of a write phase: durable temporary files, the journal, then renames that
+// can be undone or, after a crash, finished.
 //
 // Windows lets a file that is open elsewhere be renamed when every open handle shares
 // delete access, even though it cannot be opened for writing: a running DLL or a file
 // another program reads with FILE_SHARE_READ | FILE_SHARE_DELETE. The commit uses that:
-// tolbex_core.dll becomes tolbex_core.dll.oud and the staged file takes its name.
+// tolbex_core.dll becomes tolbex_core.dll.oud and the temporary file takes its name.
 #include "update/file_replace.h"
 
 #include <windows.h>
@@ -134,7 +135,7 @@ std::vector<WideString> JournalTargets(const WideString& folder,
         if (line == kJournalEndLine)
             return start + line.size() + 2 == text.size() ? targets : std::vector<WideString>{};
         const WideString name = WidenBytes(line);
-        if (!IsWritePhaseLeftover(name + WidenBytes(kStagedSuffix)))
+        if (!IsWritePhaseLeftover(name + WidenBytes(kTemporarySuffix)))
             return {};
         targets.push_back(PathJoin(folder, name));
     }
@@ -161,8 +162,8 @@ void TidyLeftovers(const std::vector<WideString>& leftovers, const WideString& j
 
 }  // namespace
 
-WideString StagedPathOf(const WideString& target) {
-    return target + WidenBytes(kStagedSuffix);
+WideString TemporaryPathOf(const WideString& target) {
+    return target + WidenBytes(kTemporarySuffix);
 }
 
 bool WriteDurableFile(const WideString& path, const ByteBuffer& contents) {
@@ -195,8 +196,8 @@ bool WriteDurableFile(const WideString& path, const ByteBuffer& contents) {
     return CloseHandle(file.release()) != FALSE;
 }
 
-bool CommitStagedFile(const WideString& staged, const WideString& target, WhenInUse inUse,
-                      CommitJournal& journal) {
+bool CommitTemporaryFile(const WideString& temporary, const WideString& target, WhenInUse inUse,
+                         CommitJournal& journal) {
     const DWORD openError = WriteOpenError(target);
     if (openError == ERROR_SUCCESS) {
         if (!Rename(target, BackupPathOf(target), true, journal))
@@ -209,7 +210,7 @@ bool CommitStagedFile(const WideString& staged, const WideString& target, WhenIn
         if (!MoveAside(target, openError, journal))
             return false;
     }
-    return Rename(staged, target, false, journal);
+    return Rename(temporary, target, false, journal);
 }
 
 bool UndoRenames(const CommitJournal& journal) {
@@ -262,11 +263,11 @@ void RecoverInterruptedWrite(const WideString& folder) {
     bool finished = false;
     const std::vector<WideString> targets = JournalTargets(folder, leftovers);
     for (const WideString& target : targets) {
-        const WideString staged = StagedPathOf(target);
-        if (!Exists(staged))
+        const WideString temporary = TemporaryPathOf(target);
+        if (!Exists(temporary))
             continue;
         CommitJournal renames;
-        if (!CommitStagedFile(staged, target, WhenInUse::kMoveAside, renames)) {
+        if (!CommitTemporaryFile(temporary, target, WhenInUse::kMoveAside, renames)) {
             LogLine(L"Onderbroken update in %s niet afgemaakt: %s (%lu)", folder.c_str(),
                     PathLastComponent(target).c_str(), GetLastError());
             return;

@@ -1,3 +1,4 @@
+// How far a release's downloads have come, as a share of the whole (platform-free).
 #include "update/update_progress.h"
 
 std::uint32_t ReleaseShare(std::size_t index, std::size_t files, std::uint64_t received,

@@ -42,8 +42,9 @@ constexpr std::size_t kStatusUnits = 2048;
 constexpr wchar_t kGeneralFailure[] = L"Bijwerken mislukt, we gaan verder met de huidige versie.";
 constexpr wchar_t kWriteFailure[] = L"Bijwerken mislukt: geen schrijfrechten in deze map.";
 
-// A downloaded and verified file waiting for the write phase: its name exactly as the
-// manifest spells it, and the body moved in from the download.
+// A downloaded and verified file, held in memory until the write phase: its name exactly
+// as the manifest spells it, and the body moved in from the download. (Its copy on disk,
+// written by the write phase's first step, is its temporary file.)
 struct StagedFile {
     std::string name;
     ByteBuffer bytes;
@@ -230,12 +231,12 @@ bool FetchAll(const WideString& baseUrl, const std::string& manifest,
     return true;
 }
 
-// A staged file's place in the write phase: where it goes, where it waits, and whether
+// A verified file's place in the write phase: where it goes, where it waits, and whether
 // it is the running program's own file (written beside it as "<own name>.new").
 struct PlannedWrite {
     const StagedFile* file;
     WideString target;
-    WideString staged;
+    WideString temporary;  // target + ".tijdelijk"
     bool own;
 };
 
@@ -251,15 +252,15 @@ std::vector<PlannedWrite> PlanWrites(const WideString& folder,
         const WideString written =
             own ? PathJoin(folder, PathLastComponent(ownPath) + WidenBytes(kOwnFileSuffix))
                 : target;
-        plan.push_back(PlannedWrite{&file, written, StagedPathOf(written), own});
+        plan.push_back(PlannedWrite{&file, written, TemporaryPathOf(written), own});
     }
     std::stable_partition(plan.begin(), plan.end(),
                           [](const PlannedWrite& write) { return !write.own; });
     return plan;
 }
 
-void RemoveStagedFiles(const std::vector<PlannedWrite>& plan) {
-    for (const PlannedWrite& write : plan) RemoveWritePhaseFile(write.staged);
+void RemoveTemporaryFiles(const std::vector<PlannedWrite>& plan) {
+    for (const PlannedWrite& write : plan) RemoveWritePhaseFile(write.temporary);
 }
 
 // Logs the failed write with the code of the call that failed; false for the caller.
@@ -268,23 +269,23 @@ bool WriteFailed(const WideString& target, DWORD error) {
     return false;
 }
 
-// Stage: every file whole under its staged name, flushed, before any target is touched.
-// A failure removes the staged files again, so the folder is as it was.
-bool StageAll(const std::vector<PlannedWrite>& plan) {
+// Prepare: every file whole under its temporary name, flushed, before any target is touched.
+// A failure removes the temporary files again, so the folder is as it was.
+bool WriteTemporaryFiles(const std::vector<PlannedWrite>& plan) {
     for (const PlannedWrite& write : plan) {
-        if (!WriteDurableFile(write.staged, write.file->bytes)) {
+        if (!WriteDurableFile(write.temporary, write.file->bytes)) {
             const DWORD error = GetLastError();
-            RemoveStagedFiles(plan);
+            RemoveTemporaryFiles(plan);
             return WriteFailed(write.target, error);
         }
     }
     return true;
 }
 
-// Commit: the journal, then each staged file takes its target's name. A failure puts
-// every old file back under its name, then removes the journal and the staged files, so
+// Commit: the journal, then each temporary file takes its target's name. A failure puts
+// every old file back under its name, then removes the journal and the temporary files, so
 // the folder is again as it was. When an old file cannot be put back, the journal and
-// the staged files stay, and the next run's recovery finishes the update instead.
+// the temporary files stay, and the next run's recovery finishes the update instead.
 bool CommitAll(const WideString& folder, const std::vector<PlannedWrite>& plan) {
     std::vector<WideString> targets;
     for (const PlannedWrite& write : plan) targets.push_back(write.target);
@@ -292,16 +293,16 @@ bool CommitAll(const WideString& folder, const std::vector<PlannedWrite>& plan) 
     if (!WriteJournalFile(folder, targets)) {
         const DWORD error = GetLastError();
         if (RemoveWritePhaseFile(journalFile))
-            RemoveStagedFiles(plan);
+            RemoveTemporaryFiles(plan);
         return WriteFailed(journalFile, error);
     }
     CommitJournal journal;
     for (const PlannedWrite& write : plan) {
         const WhenInUse inUse = write.own ? WhenInUse::kFail : WhenInUse::kMoveAside;
-        if (!CommitStagedFile(write.staged, write.target, inUse, journal)) {
+        if (!CommitTemporaryFile(write.temporary, write.target, inUse, journal)) {
             const DWORD error = GetLastError();
             if (UndoRenames(journal) && RemoveWritePhaseFile(journalFile))
-                RemoveStagedFiles(plan);
+                RemoveTemporaryFiles(plan);
             return WriteFailed(write.target, error);
         }
         LogLine(L"Bijgewerkt: %s (%zu bytes)", PathLastComponent(write.target).c_str(),
@@ -318,7 +319,7 @@ bool WriteAll(const WideString& folder, const std::vector<StagedFile>& staged,
               const WideString& ownPath, UpdateResult& result) {
     RecoverInterruptedWrite(folder);
     const std::vector<PlannedWrite> plan = PlanWrites(folder, staged, ownPath);
-    if (!StageAll(plan) || !CommitAll(folder, plan))
+    if (!WriteTemporaryFiles(plan) || !CommitAll(folder, plan))
         return false;
     result.filesChanged = !plan.empty();
     result.selfUpdateStaged =

@@ -44,16 +44,16 @@ struct UpdateResult {
 // 6. Repair what an interrupted earlier write phase left in folder
 //    (RecoverInterruptedWrite: a commit with a complete journal is finished, any other
 //    leftover removed).
-// 7. Stage: each file whole under "<target>.tijdelijk", flushed to disk. The targets are
+// 7. Prepare: each file whole under "<target>.tijdelijk", flushed to disk. The targets are
 //    the files' names in folder in manifest order, except that the running program's
 //    own file comes last and goes to "<own name>.new" beside it. A failure removes the
-//    staged files.
-// 8. Commit: the journal (file_replace.h) is written and flushed, then each staged file
+//    temporary files.
+// 8. Commit: the journal (file_replace.h) is written and flushed, then each temporary file
 //    takes its target's name by rename. The old contents wait
 //    as "<target>.vorig" until all are in, then are deleted; a target in use (a running
 //    program, a loaded DLL) is moved aside as "<target>.oud" and kept, except the
 //    program's own ".new", whose commit then fails. A failure undoes
-//    the renames already made, newest first, and removes the journal and the staged
+//    the renames already made, newest first, and removes the journal and the temporary
 //    files. The journal goes last, after the backups.
 // A failure in any step leaves folder as it was, byte for byte, apart from step 6's
 // tidying of an earlier run's leftovers. Only a rename that cannot be undone, or a
@@ -96,7 +96,7 @@ struct UpdateResult {
 //             Update GEWEIGERD: onbekende bestandsnaam '<name>' in het manifest
 //             Downloaden van <name> mislukt          (no 200, over 256 MiB, under 64 bytes)
 //             Update GEWEIGERD: sha256 van <name> klopt niet met het manifest
-//   staging failed
+//   preparing failed
 //     status  Bijwerken mislukt: geen schrijfrechten in deze map.
 //     log     FOUND; Handtekening van het manifest klopt; Schrijven van <target> mislukt (<code>)
 //   commit failed

@@ -3,7 +3,7 @@
 // through this program's import table, for tests/e2e/write_faults_test.py.
 //
 // Counted, when they touch FOLDER\Tolbex (the report beside it is not the write phase):
-//   create   CreateFileW for writing that creates or truncates (a staged file)
+//   create   CreateFileW for writing that creates or truncates (a temporary file)
 //   probe    CreateFileW for writing an existing file (is the target in use?)
 //   write    WriteFile, flush FlushFileBuffers   on handles of those opens
 //   rename   MoveFileExW, delete DeleteFileW

@@ -121,14 +121,14 @@ const ValidationCase kCases[] = {
      },
      nullptr, Leaves::kUnchanged},
     // A first installation that failed leaves the marker; one that was killed while it
-    // wrote may leave its staged files too. The folder is still the installer's own.
+    // wrote may leave its temporary files too. The folder is still the installer's own.
     {"AcceptsItsOwnFolderHoldingOnlyTheMarker",
      [](const Places& p) {
          Write(p.scratch / "Tolbex" / "tolbex_map.txt", kMarker);
          return (p.scratch / "Tolbex").wstring();
      },
      nullptr, Leaves::kMarkerOnly},
-    {"AcceptsItsOwnFolderHoldingTheMarkerAndStagedFiles",
+    {"AcceptsItsOwnFolderHoldingTheMarkerAndTemporaryFiles",
      [](const Places& p) {
          Write(p.scratch / "Tolbex" / "tolbex_map.txt", kMarker);
          Write(p.scratch / "Tolbex" / "tolbex_core.dll.tijdelijk", "half written");

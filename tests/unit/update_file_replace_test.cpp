@@ -29,11 +29,11 @@ const std::wstring kCoreInUse =
 class FileReplaceTest : public update_test::EngineTest {
   protected:
     // Stages contents for name and commits it; the result of the commit.
-    bool StageAndCommit(const char* name, const std::string& contents, CommitJournal& journal,
+    bool WriteAndCommit(const char* name, const std::string& contents, CommitJournal& journal,
                         WhenInUse inUse = WhenInUse::kMoveAside) {
         const WideString target = Path(name);
-        EXPECT_TRUE(WriteDurableFile(StagedPathOf(target), Bytes(contents)));
-        return CommitStagedFile(StagedPathOf(target), target, inUse, journal);
+        EXPECT_TRUE(WriteDurableFile(TemporaryPathOf(target), Bytes(contents)));
+        return CommitTemporaryFile(TemporaryPathOf(target), target, inUse, journal);
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
 };
@@ -57,9 +57,9 @@ TEST_F(FileReplaceTest, CommitKeepsEveryOldFileUntilTheBackupsAreDiscarded) {
     ASSERT_TRUE(loaded);
 
     CommitJournal journal;
-    ASSERT_TRUE(StageAndCommit("tolbex_launcher.exe", "nieuw launcher", journal));
-    ASSERT_TRUE(StageAndCommit("tolbex.ini", "nieuw ini", journal));
-    ASSERT_TRUE(StageAndCommit("tolbex_core.dll", "nieuw core", journal));
+    ASSERT_TRUE(WriteAndCommit("tolbex_launcher.exe", "nieuw launcher", journal));
+    ASSERT_TRUE(WriteAndCommit("tolbex.ini", "nieuw ini", journal));
+    ASSERT_TRUE(WriteAndCommit("tolbex_core.dll", "nieuw core", journal));
     EXPECT_EQ(ReadAll(dir_ / "tolbex.ini.vorig"), "oud ini");
     EXPECT_EQ(ReadAll(dir_ / "tolbex_core.dll.oud.vorig"), "ouder core");
 
@@ -75,7 +75,7 @@ TEST_F(FileReplaceTest, CommitKeepsEveryOldFileUntilTheBackupsAreDiscarded) {
 
 // The third file is held with no sharing: it can be neither opened nor moved aside. The
 // commit fails with the open's code, and undoing the journal restores the folder byte
-// for byte, the older aside included; only the staged files are left to remove.
+// for byte, the older aside included; only the temporary files are left to remove.
 TEST_F(FileReplaceTest, FailedCommitIsUndoneByteForByte) {
     WriteAll(dir_ / "tolbex.ini", "oud ini");
     WriteAll(dir_ / "tolbex_core.dll", "oud core");
@@ -87,14 +87,14 @@ TEST_F(FileReplaceTest, FailedCommitIsUndoneByteForByte) {
     ASSERT_TRUE(loaded && locked);
 
     CommitJournal journal;
-    ASSERT_TRUE(StageAndCommit("tolbex.ini", "nieuw ini", journal));
-    ASSERT_TRUE(StageAndCommit("tolbex_core.dll", "nieuw core", journal));
-    ASSERT_FALSE(StageAndCommit("Vonkel.dll", "nieuw vonkel", journal));
+    ASSERT_TRUE(WriteAndCommit("tolbex.ini", "nieuw ini", journal));
+    ASSERT_TRUE(WriteAndCommit("tolbex_core.dll", "nieuw core", journal));
+    ASSERT_FALSE(WriteAndCommit("Vonkel.dll", "nieuw vonkel", journal));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
     EXPECT_TRUE(UndoRenames(journal));
     for (const char* name : {"tolbex.ini", "tolbex_core.dll", "Vonkel.dll"}) {
-        EXPECT_TRUE(RemoveWritePhaseFile(StagedPathOf(Path(name))));
+        EXPECT_TRUE(RemoveWritePhaseFile(TemporaryPathOf(Path(name))));
     }
     loaded.reset();
     locked.reset();
@@ -123,10 +123,10 @@ TEST_F(FileReplaceTest, TargetThatCannotMoveFailsWithTheOpenError) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CommitJournal journal;
-        ASSERT_FALSE(StageAndCommit(c.name, "nieuw", journal, c.inUse));
+        ASSERT_FALSE(WriteAndCommit(c.name, "nieuw", journal, c.inUse));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         EXPECT_TRUE(UndoRenames(journal));
-        EXPECT_TRUE(RemoveWritePhaseFile(StagedPathOf(Path(c.name))));
+        EXPECT_TRUE(RemoveWritePhaseFile(TemporaryPathOf(Path(c.name))));
     }
     own.reset();
     loaded.reset();
@@ -135,7 +135,7 @@ TEST_F(FileReplaceTest, TargetThatCannotMoveFailsWithTheOpenError) {
 }
 
 // What a killed write phase leaves: a backup whose file is missing (killed between the
-// two renames) comes back; other backups and staged files go; foreign names stay.
+// two renames) comes back; other backups and temporary files go; foreign names stay.
 TEST_F(FileReplaceTest, RecoveryPutsBackWhatAKillTookAndTidiesTheRest) {
     WriteAll(dir_ / "tolbex.ini.vorig", "oud ini");
     WriteAll(dir_ / "tolbex_core.dll", "nieuw core");
@@ -155,7 +155,7 @@ TEST_F(FileReplaceTest, RecoveryPutsBackWhatAKillTookAndTidiesTheRest) {
 // A complete journal (its end line written) means the commit had begun: recovery
 // finishes it forward, whatever renames the crash cut off, and logs one line. A journal
 // without its end line, or one naming what no write phase writes, means nothing was
-// renamed for it: the staged files go and the old files stay.
+// renamed for it: the temporary files go and the old files stay.
 TEST_F(FileReplaceTest, RecoveryFinishesACommitWhoseJournalIsComplete) {
     // Killed after the launcher's commit and before tolbex_core.dll's own renames, with
     // its older aside already moved out of the way; a self-update waits as ".new".
