@@ -425,16 +425,33 @@ LRESULT CALLBACK InstallerWndProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
 }
 
-bool HandOverToOpenWindow() {
-    // reset() keeps the last-error value, which tells whether the mutex existed.
-    WindowMutex.reset(CreateMutexW(nullptr, FALSE, kWindowMutexName));
-    if (!WindowMutex || GetLastError() != ERROR_ALREADY_EXISTS)
-        return false;
+namespace {
+
+// The open window, once it exists, restored and in front.
+void BringOpenWindowForward() {
     if (const HWND open = FindWindowW(kClassName, nullptr)) {
         if (IsIconic(open))
             ShowWindow(open, SW_RESTORE);
         SetForegroundWindow(open);
     }
+}
+
+}  // namespace
+
+bool HandOverToOpenWindow() {
+    // reset() keeps the last-error value, which tells whether the mutex existed.
+    WindowMutex.reset(CreateMutexW(nullptr, FALSE, kWindowMutexName));
+    if (!WindowMutex || GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    BringOpenWindowForward();
+    return true;
+}
+
+bool ShowOpenWindow() {
+    const KernelHandle open(OpenMutexW(SYNCHRONIZE, FALSE, kWindowMutexName));
+    if (!open)
+        return false;
+    BringOpenWindowForward();
     return true;
 }
 

@@ -17,6 +17,12 @@ extern bool InstallBusy;
 // window mutex until it exits. Call once, before RunInstallerWindow.
 bool HandOverToOpenWindow();
 
+// The same for the launch road, which owns no window: true when a window of this session
+// is open (it is then brought to the front), and nothing is made. An open window starts
+// the launcher itself when its installation is done; the launcher it is writing must not
+// be started a second time, nor from a half-written folder.
+bool ShowOpenWindow();
+
 // Registers the class, creates the window and its four controls, shows it and runs the
 // message loop until the window is destroyed; then true. When the class, the window or
 // a control cannot be created it shows an error box and returns false at once, so the

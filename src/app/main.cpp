@@ -36,8 +36,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // that is writing the folder is waited for, and one that was interrupted is finished
     // first, so the launcher never starts from a half-written folder. Without the lock
     // nothing starts.
+    // While an installer window is open it owns the start: a second double-click, once
+    // that window's installation has put the launcher in place, shows the window again.
     InstallDir = FindExistingInstall();
     if (!InstallDir.empty()) {
+        if (ShowOpenWindow())
+            return 0;
         FolderLock lock;
         if (!TakeFolderLock(InstallDir, lock))
             return 1;

@@ -10,7 +10,7 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import Build, tree_digest, wine_run
+from harness import Build, tree_digest, win_path, wine_run
 from releases import make_release
 from servers import Nginx
 from window_support import (DIALOG_TITLE, Screen, WindowRun, default_install_dir, inspect,
@@ -56,6 +56,23 @@ class FolderDialog(unittest.TestCase):
         self.assertEqual(self.screen.xdotool("search", "--name", "^Tolbex$").stdout.split(),
                          windows)
         self.assertIsNotNone(inspect("window", self.screen, self.build))
+
+        # Once the open window's installation has put the launcher in place, a start takes
+        # the launch road; with the window still open it hands over too, and no second
+        # launcher starts.
+        default = self.programs / "Tolbex"
+        default.mkdir(parents=True, exist_ok=True)
+        self.addCleanup(shutil.rmtree, default, ignore_errors=True)
+        shutil.copy(self.build.fake_launcher, default / "tolbex_launcher.exe")
+        record = Path(tempfile.mkdtemp(prefix="tolbex-second-start-")) / "launched.txt"
+        self.addCleanup(shutil.rmtree, record.parent, ignore_errors=True)
+        env = dict(self.screen.env, TOLBEX_FAKE_LAUNCHER_RECORD=win_path(record))
+        third = wine_run([self.build.setup], build=self.build, env=env, timeout=60)
+        self.assertEqual(third.returncode, 0)
+        time.sleep(2)  # a launcher started by the shell would have written its record by now
+        self.assertFalse(record.exists(), "a second launcher was started beside the window")
+        self.assertEqual(self.screen.xdotool("search", "--name", "^Tolbex$").stdout.split(),
+                         windows)
 
     def pick(self, typed):
         """Opens the dialog with the Change button and confirms the typed folder name,
