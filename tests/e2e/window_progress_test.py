@@ -70,7 +70,10 @@ class ProgressBar(WindowCase):
             bar = bar_of(inspect("window", self.screen, self.build))
             if bar is None:
                 break
-            samples.append((int(bar["pos"]), bool(int(bar["style"], 16) & PBS_MARQUEE)))
+            # "?": the window thread did not answer in time (busy closing the window, under
+            # load); that tells nothing of the bar.
+            if bar["pos"] != "?":
+                samples.append((int(bar["pos"]), bool(int(bar["style"], 16) & PBS_MARQUEE)))
         return samples
 
     def assert_installed(self):

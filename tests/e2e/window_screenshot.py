@@ -37,7 +37,7 @@ def shoot(screen, view, target):
 
 def half_full(view):
     bars = [c for c in view["children"] if c["class"] == "msctls_progress32"] if view else []
-    return view if bars and int(bars[0]["pos"]) >= HALF else None
+    return view if bars and bars[0]["pos"] != "?" and int(bars[0]["pos"]) >= HALF else None
 
 
 def slow_release(build, work):
