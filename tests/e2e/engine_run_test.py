@@ -7,16 +7,13 @@ case runs from a copy of that program named tolbex_launcher.exe in a folder of i
 """
 import re
 import shutil
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
+from engine_releases import hostile_routes, make_releases
 from harness import Build, win_path, wine_run
 from servers import HostileServer, Nginx
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-from engine_releases import hostile_routes, make_releases  # noqa: E402
 
 BUILD = Build()
 PROGRAM = BUILD.path("tests/engine_run_cases.exe")

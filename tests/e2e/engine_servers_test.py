@@ -6,16 +6,13 @@ pointing its update/ link at the release of the case. The cases and their exact 
 are the InstallServers tests of tests/e2e/engine_run_cases.cpp.
 """
 import os
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
+from engine_releases import make_releases
 from harness import Build, win_path, wine_run
 from servers import Nginx
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-from engine_releases import make_releases  # noqa: E402
 
 BUILD = Build()
 PROGRAM = BUILD.path("tests/engine_run_cases.exe")

@@ -10,8 +10,10 @@ if(WIN32)
 else()
     find_package(Python3 REQUIRED COMPONENTS Interpreter)
     # keygen and sign, checked with openssl.
-    add_test(NAME publish_keys_test COMMAND Python3::Interpreter
-        ${CMAKE_CURRENT_LIST_DIR}/publish_keys_test.py $<TARGET_FILE:tolbex-publish> -v)
+    add_test(NAME publish_keys_test
+        COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/publish_keys_test.py -v)
+    set_tests_properties(publish_keys_test PROPERTIES ENVIRONMENT
+        "TOLBEX_PUBLISH=$<TARGET_FILE:tolbex-publish>;TOLBEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/support")
     add_test(NAME release_tool_test
         COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/release_tool_test.py -v)
     set_tests_properties(release_tool_test PROPERTIES ENVIRONMENT

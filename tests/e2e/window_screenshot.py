@@ -1,7 +1,7 @@
 """Makes docs/window.png and docs/window-busy.png: the installer window on the default
 folder, then busy with its bar half full, under its own Xvfb.
 
-    TOLBEX_BUILD_DIR=build/windows PYTHONPATH=tests/support:tests/e2e \
+    TOLBEX_BUILD_DIR=build/windows PYTHONPATH=tests/support \
         unshare -n bash -c 'ip link set lo up; python3 tests/e2e/window_screenshot.py [OUTPUT.png]'
 
 Needs a Windows build (TolbexSetup, window-inspector, debug-capture) and the demo

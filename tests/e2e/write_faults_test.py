@@ -25,9 +25,11 @@ import tempfile
 import unittest
 from pathlib import Path
 
+from bounds import bound
 from harness import Build, tree_digest, wine_run, win_path
-from releases import publish_release, publish_tool
+from releases import make_release
 from servers import Nginx
+from test_mode import expected_report
 
 BUILD = Build()
 PROBE = BUILD.path("tests/write_fault_probe.exe")
@@ -59,24 +61,15 @@ def summary(line):
         out.write(line + "\n")
 
 
-def report(folder, gelukt):
-    return (f"map={win_path(folder)}\\Tolbex\r\nfout=nee\r\neigen_map=0\r\n"
-            f"gelukt={gelukt}\r\n").encode()
-
-
 class WriteFaults(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         BUILD.path("write-faults-summary.txt").unlink(missing_ok=True)
         cls.work = Path(tempfile.mkdtemp(prefix="tolbex-write-faults-"))
-        files = cls.work / "files"
-        files.mkdir()
-        for name in NAMES:
-            (files / name).write_bytes(new_bytes(name))
-        made = publish_release(publish_tool(BUILD), cls.work / "site",
-                            [files / name for name in NAMES])
-        assert made.returncode == 0, made.stderr
-        cls.nginx = Nginx(cls.work / "site", http_port=39706, lifetime=900, build=BUILD).__enter__()
+        make_release(cls.work / "site", {name: new_bytes(name) for name in NAMES}, BUILD)
+        # The whole of both sweeps is served by this one server.
+        cls.nginx = Nginx(cls.work / "site", http_port=39706, lifetime=bound(1800),
+                          build=BUILD).__enter__()
         cls.folder = cls.work / "run"
         cls.install = cls.folder / "Tolbex"
         cls.old = cls.seed()
@@ -103,7 +96,7 @@ class WriteFaults(unittest.TestCase):
         env = {"TOLBEX_HOLD": HELD}
         if fault:
             env["TOLBEX_FAULT"] = fault
-        result = wine_run([PROBE, win_path(self.folder)], build=BUILD, env=env, timeout=120)
+        result = wine_run([PROBE, win_path(self.folder)], build=BUILD, env=env)
         out = result.stdout.decode("utf-8", "replace")
         found = re.search(r"calls (.*) injected=(\d+)", out)
         calls = dict(kv.split("=") for kv in found.group(1).split()) if found else {}
@@ -128,9 +121,10 @@ class WriteFaults(unittest.TestCase):
         self.assertEqual(leftovers, [], what)
         state = self.state(files)
         self.assertIn(state, ("old", "new"), what)
-        expected = (0, b"1") if state == "new" else (1, b"0")
+        code_wanted, gelukt = (0, "1") if state == "new" else (1, "0")
         self.assertEqual((code, (self.folder / "installer.txt").read_bytes()),
-                         (expected[0], report(self.folder, expected[1].decode())), what)
+                         (code_wanted, expected_report(self.folder, eigen_map="0", gelukt=gelukt)),
+                         what)
         return state
 
     def successful_run_calls(self):

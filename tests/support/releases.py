@@ -20,6 +20,7 @@ import subprocess
 import tempfile
 from pathlib import Path
 
+from bounds import bound
 from harness import SOURCE_DIR, Build
 
 DEMO_KEY_1 = SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"
@@ -65,7 +66,7 @@ def demo_files(folder, launcher):
 def publish_release(tool, out, files, version="3.0.0", key=DEMO_KEY_1, extra=()):
     args = [str(tool), "release", "--version", version, "--key", str(key), "--out", str(out)]
     args += list(extra) + [str(f) for f in files]
-    return subprocess.run(args, capture_output=True, text=True, timeout=60)
+    return subprocess.run(args, capture_output=True, text=True, timeout=bound(60))
 
 
 def make_release(out, files, build=None, version="3.0.0", key=DEMO_KEY_1, extra=()):

@@ -18,11 +18,11 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from harness import SOURCE_DIR
-from releases import publish_release
+from bounds import bound
+from releases import DEMO_KEY_1 as DEMO_KEY
+from releases import publish_release, publish_tool
 from servers import endless, reply, truncated
 
-DEMO_KEY = SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"
 FIVE = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini", "Vonkel.dll"]
 
 
@@ -105,14 +105,13 @@ def manifest_text(version, names, hashes):
 
 class _Signer:
     def __init__(self, build, scratch):
-        self.tool = build.path("host-tools/tolbex-publish/tolbex-publish")
-        if not self.tool.is_file():
-            raise RuntimeError(f"tolbex-publish not built: {self.tool} (target tolbex-publish-host)")
+        self.tool = publish_tool(build)
         self.unknown_key = Path(scratch) / "unknown.pem"
         self._run("keygen", self.unknown_key)
 
     def _run(self, *args):
-        subprocess.run([str(self.tool)] + [str(a) for a in args], check=True, capture_output=True)
+        subprocess.run([str(self.tool)] + [str(a) for a in args], check=True, capture_output=True,
+                       timeout=bound(60))
 
     def sign(self, manifest, key):
         """The tool writes manifest.json.sig beside it; a server publishes manifest.sig."""
