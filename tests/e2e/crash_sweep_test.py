@@ -23,7 +23,8 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import UNINSTALL_KEY, Build, log_lines, tree_digest, win_path
+from bounds import bound, deadline
+from harness import UNINSTALL_KEY, Build, events_of, log_lines, tree_digest, win_path
 from own_wineserver import OwnWineServer
 from releases import make_release
 from servers import Nginx
@@ -93,16 +94,16 @@ class CrashSweep(unittest.TestCase):
             holder = self.server.start_program(
                 [BUILD.path("tests/file_holder.exe"), win_path(self.install / HELD),
                  "read-delete"])
-            deadline = time.time() + 60
-            while "held" not in Path(holder.output_path).read_text() and time.time() < deadline:
+            held_by = deadline(60)
+            while "held" not in Path(holder.output_path).read_text() and time.monotonic() < held_by:
                 time.sleep(0.1)
-            with Nginx(self.work / "site", http_port=39706, lifetime=300, build=BUILD):
+            with Nginx(self.work / "site", http_port=39706, lifetime=bound(300), build=BUILD):
                 code, _ = self.server.run([BUILD.setup, "--proef", win_path(self.folder)])
             killed = self.server.killed()
             if not killed:
                 self.assertEqual(code, 0, "the update without a crash")
                 holder.stdin.close()
-            self.server.finish(holder, timeout=30)
+            self.server.finish(holder, timeout=bound(30))
             return killed
         finally:
             self.server.stop()
@@ -131,7 +132,7 @@ class CrashSweep(unittest.TestCase):
         try:
             code, out = self.server.run([BUILD.debug_capture, BUILD.setup, "--proef",
                                          win_path(self.folder)])
-            lines = log_lines(out.replace("\r\n", "\n").split("\n"))
+            lines = log_lines(events_of(out))
             self.assertEqual(code, 1, what + ": no server, so no installation")
             self.assertEqual(len([line for line in lines if line in repaired]), 1,
                              f"{what}: {lines}")
@@ -142,14 +143,14 @@ class CrashSweep(unittest.TestCase):
             code, _ = self.server.run([BUILD.setup],
                                       env={"TOLBEX_FAKE_LAUNCHER_RECORD": win_path(self.record)})
             self.assertEqual(code, 0, what + ", launch road")
-            deadline = time.time() + 30
-            while not self.record.exists() and time.time() < deadline:
+            started_by = deadline(30)
+            while not self.record.exists() and time.monotonic() < started_by:
                 time.sleep(0.2)
             self.assertTrue(self.record.exists(), what + ": the launch road started no launcher")
             self.assertEqual(self.state(what + ", launch road"), outcome)
 
             self.restore(crashed)
-            with Nginx(self.work / "site", http_port=39706, lifetime=300, build=BUILD):
+            with Nginx(self.work / "site", http_port=39706, lifetime=bound(300), build=BUILD):
                 code, _ = self.server.run([BUILD.setup, "--proef", win_path(self.folder)])
             self.assertEqual((code, self.state(what + ", test mode with a server up")),
                              (0, "new"), what)

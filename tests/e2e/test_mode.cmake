@@ -4,9 +4,10 @@
 # on loopback, and under Wine the agreement of `check` with the installer on the
 # engine's refusal release folders.
 if(WIN32)
-    tolbex_e2e(test_mode_test test_mode_test.py)
+    tolbex_e2e(test_mode_test test_mode_test.py TIMEOUT 1200)
     set_property(TEST test_mode_test PROPERTY RESOURCE_LOCK demo_ports default_install)
-    tolbex_e2e(release_check_agrees_test release_check_agrees_test.py RESOURCE_LOCK demo_ports)
+    tolbex_e2e(release_check_agrees_test release_check_agrees_test.py RESOURCE_LOCK demo_ports
+               TIMEOUT 1200)
 else()
     find_package(Python3 REQUIRED COMPONENTS Interpreter)
     # keygen and sign, checked with openssl.

@@ -38,7 +38,8 @@ HostileServer(routes, port=None, tls=None, lifetime=bound(120))
 Behaviours:
     reply(status=200, body=b"", headers=None)   a whole answer with Content-Length
     delay(seconds, behaviour)                   waits, then behaves
-    silent()                                    accepts, reads the request, never answers
+    silent(seconds=None)                        accepts, reads the request, never answers;
+                                                hangs up seconds later, else at the stop
     truncated(body, announced)                  Content-Length announced, body cut, close
     endless(chunk=65536)                        chunked body that never ends; the server
                                                 counts bytes sent in .endless_sent
@@ -312,8 +313,11 @@ class delay(_Behaviour):
 
 
 class silent(_Behaviour):
+    def __init__(self, seconds=None):
+        self.seconds = seconds
+
     def run(self, handler, server):
-        server.stopping.wait()
+        server.stopping.wait(self.seconds)
         handler.close_connection = True
 
 
