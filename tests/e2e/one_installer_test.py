@@ -26,13 +26,11 @@ from pathlib import Path
 from bounds import bound
 from engine_releases import make_releases
 from harness import WINE_RUN, Build, tree_digest, win_path
-from releases import DEMO_BLOB_1, DEMO_BLOB_2, make_release, publish_tool
+from releases import DEMO_BLOB_1, DEMO_BLOB_2, UPDATE_NAMES, make_release, publish_tool
 from servers import Nginx
 from test_mode import run_test_mode
 
 BUILD = Build()
-NAMES = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini",
-         "Vonkel.dll"]
 BIG = 64 << 20  # per large file: fetching, hashing and writing them takes seconds
 
 
@@ -52,8 +50,8 @@ class OneInstallerPerFolder(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = Path(tempfile.mkdtemp(prefix="tolbex-one-installer-"))
-        update = make_release(cls.work / "site", {name: new_bytes(name) for name in NAMES}, BUILD)
-        cls.new = {name: tree_digest(update)[name] for name in NAMES}
+        update = make_release(cls.work / "site", {name: new_bytes(name) for name in UPDATE_NAMES}, BUILD)
+        cls.new = {name: tree_digest(update)[name] for name in UPDATE_NAMES}
         cls.releases = make_releases(cls.work / "releases", BUILD,
                                      only={"twice_exact", "twice_case", "twice_then_held"})
 
@@ -65,7 +63,7 @@ class OneInstallerPerFolder(unittest.TestCase):
         install = folder / "Tolbex"
         shutil.rmtree(folder, ignore_errors=True)
         install.mkdir(parents=True)
-        for name in NAMES:
+        for name in UPDATE_NAMES:
             (install / name).write_bytes(old_bytes(name))
         return install
 

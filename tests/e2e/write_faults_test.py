@@ -17,7 +17,6 @@ is untouched, and a rerun completes with no leftovers.
 write_fault_probe.exe runs the test mode's installation with these calls watched in its
 own import table; see its header comment.
 """
-import hashlib
 import re
 import shutil
 import sys
@@ -26,20 +25,17 @@ import unittest
 from pathlib import Path
 
 from bounds import bound
-from harness import Build, tree_digest, wine_run, win_path
-from releases import make_release
+from harness import Build, sha, tree_digest, wine_run, win_path
+from releases import UPDATE_NAMES, WRITE_PHASE_FILE, make_release
 from servers import Nginx
 from test_mode import expected_report
 
 BUILD = Build()
 PROBE = BUILD.path("tests/write_fault_probe.exe")
-NAMES = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini",
-         "Vonkel.dll"]
 HELD = "tolbex_core.dll"
 OLDER_ASIDE = b"an aside file left by an update before the last one"
 OPS = ["create", "probe", "write", "flush", "rename", "delete"]
 STAGE_OPS = ["create", "write", "flush"]
-LEFTOVER = re.compile(r"(\.(tijdelijk|vorig)|^tolbex_bijwerken\.journaal)$", re.IGNORECASE)
 
 
 def new_bytes(name):
@@ -48,10 +44,6 @@ def new_bytes(name):
 
 def old_bytes(name):
     return f"{name} of release 2.9.0, the one installed\r\n".encode() * 4
-
-
-def sha(data):
-    return hashlib.sha256(data).hexdigest()
 
 
 def summary(line):
@@ -66,14 +58,14 @@ class WriteFaults(unittest.TestCase):
     def setUpClass(cls):
         BUILD.path("write-faults-summary.txt").unlink(missing_ok=True)
         cls.work = Path(tempfile.mkdtemp(prefix="tolbex-write-faults-"))
-        make_release(cls.work / "site", {name: new_bytes(name) for name in NAMES}, BUILD)
+        make_release(cls.work / "site", {name: new_bytes(name) for name in UPDATE_NAMES}, BUILD)
         # The whole of both sweeps is served by this one server.
         cls.nginx = Nginx(cls.work / "site", http_port=39706, lifetime=bound(1800),
                           build=BUILD).__enter__()
         cls.folder = cls.work / "run"
         cls.install = cls.folder / "Tolbex"
         cls.old = cls.seed()
-        cls.new = {name: sha(new_bytes(name)) for name in NAMES}
+        cls.new = {name: sha(new_bytes(name)) for name in UPDATE_NAMES}
         cls.new[HELD + ".oud"] = sha(old_bytes(HELD))
 
     @classmethod
@@ -86,7 +78,7 @@ class WriteFaults(unittest.TestCase):
         """The old installation, afresh; returns its tree."""
         shutil.rmtree(cls.folder, ignore_errors=True)
         cls.install.mkdir(parents=True)
-        for name in NAMES:
+        for name in UPDATE_NAMES:
             (cls.install / name).write_bytes(old_bytes(name))
         (cls.install / (HELD + ".oud")).write_bytes(OLDER_ASIDE)
         return tree_digest(cls.install)
@@ -117,7 +109,7 @@ class WriteFaults(unittest.TestCase):
 
     def assert_consistent(self, what, code):
         files = tree_digest(self.install)
-        leftovers = [name for name in files if LEFTOVER.search(name)]
+        leftovers = [name for name in files if WRITE_PHASE_FILE.search(name)]
         self.assertEqual(leftovers, [], what)
         state = self.state(files)
         self.assertIn(state, ("old", "new"), what)
@@ -163,7 +155,7 @@ class WriteFaults(unittest.TestCase):
                 self.assertEqual(code, 77, what)
                 kills += 1
                 files = tree_digest(self.install)
-                self.assertEqual({k: v for k, v in files.items() if not LEFTOVER.search(k)},
+                self.assertEqual({k: v for k, v in files.items() if not WRITE_PHASE_FILE.search(k)},
                                  self.old, what)
                 code, _, _ = self.probe()
                 self.assertEqual(self.assert_consistent(what + ", then run again", code), "new")

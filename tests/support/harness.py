@@ -17,6 +17,7 @@ reg_set / reg_delete_key   HKCU values through Wine's reg.exe
 UNINSTALL_KEY      the installation's HKCU uninstall key (its InstallLocation value)
 tree_digest(root)  {relative name: SHA-256 of the bytes, or "<dir>"} of everything below
                    root; None when root does not exist
+sha(data)          the SHA-256 of bytes, in hex, as tree_digest gives it
 """
 import hashlib
 import os
@@ -120,5 +121,9 @@ def tree_digest(root):
     root = Path(root)
     if not root.exists():
         return None
-    return {p.relative_to(root).as_posix(): hashlib.sha256(p.read_bytes()).hexdigest()
+    return {p.relative_to(root).as_posix(): sha(p.read_bytes())
             if p.is_file() else "<dir>" for p in sorted(root.rglob("*"))}
+
+
+def sha(data):
+    return hashlib.sha256(data).hexdigest()

@@ -13,6 +13,9 @@ benchmarks.
     demo_files(folder, launcher)  writes the release's three files into folder; returns
                                   {name: bytes}. launcher: the bytes of tolbex_launcher.exe
     DEMO_KEY_1, DEMO_KEY_2        the demo private keys; DEMO_BLOB_1/2 their public blobs
+    UPDATE_NAMES                  the five names an update may write
+    WRITE_PHASE_FILE              matches the names only a write phase makes beside them
+                                  (staged, backup, the journal): none may remain after a run
 """
 import os
 import re
@@ -34,6 +37,9 @@ def _demo_blob(n):
 
 DEMO_BLOB_1 = _demo_blob(1)
 DEMO_BLOB_2 = _demo_blob(2)
+UPDATE_NAMES = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini",
+                "Vonkel.dll"]
+WRITE_PHASE_FILE = re.compile(r"(\.(tijdelijk|vorig)|^tolbex_bijwerken\.journaal)$", re.IGNORECASE)
 
 
 def publish_tool(build=None):
