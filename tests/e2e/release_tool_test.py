@@ -2,7 +2,6 @@
 `release` leaves nothing behind, and `check` finds what was changed after signing."""
 import hashlib
 import json
-import os
 import shutil
 import subprocess
 import tempfile

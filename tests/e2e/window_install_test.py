@@ -13,8 +13,9 @@ from bounds import bound
 from harness import WINE_RUN, tree_digest, wine_run
 from releases import make_release
 from servers import HostileServer, Nginx, delay, reply
-from window_support import (FAILED, WindowCase, box_text, inspect, shortcut_paths, visible,
-                            wait_until, win_install_dir, windows_form)
+from window_support import (FAILED, PROMPT, WindowCase, WindowRun, box_text, default_install_dir,
+                            inspect, shortcut_paths, visible, wait_until, win_install_dir,
+                            windows_form)
 
 DOWNLOADING = "Tolbex wordt gedownload...\\nDownloading Tolbex..."
 DESCRIPTION = "Tolbex - multiplayer voor Euro Truck Simulator 2"

@@ -51,7 +51,8 @@ TEST(IsWritePhaseLeftover, NamesOnlyTheJournalAndAStagedOrBackupFileOfAnAllowedN
         // Kept after an update: an aside file and the running program's own new file.
         {L"tolbex_launcher.exe.new", false},
         {L"tolbex.ini.oud.new", false},
-        // The journal takes no suffix, and a suffix is one, at the end only.
+        // The journal is one whole name and takes no suffix; a suffix is one, at the end.
+        {L"kopie van tolbex_bijwerken.journaal", false},
         {L"tolbex_bijwerken.journaal.vorig", false},
         {L"tolbex_bijwerken.journaal.tijdelijk", false},
         {L"tolbex.ini.tijdelijk.vorig", false},
@@ -67,9 +68,11 @@ TEST(IsWritePhaseLeftover, NamesOnlyTheJournalAndAStagedOrBackupFileOfAnAllowedN
         {L"sub\\tolbex.ini.tijdelijk", false},
         {L"tolbex.ini.tijdelijkk", false},
         {L"tolbex.ini.vorig2", false},
-        // Beyond ASCII: a dotless i (U+0131), a Kelvin sign (U+212A) and a fullwidth t
-        // (U+FF54) are other names, not other spellings.
+        // Beyond ASCII: a dotless i (U+0131), a Kelvin sign (U+212A), a fullwidth t
+        // (U+FF54) and a u with tilde (U+0169, whose low byte is "i") are other names, not
+        // other spellings.
         {L"tolbex.\x0131ni.tijdelijk", false},
+        {L"tolbex.\x0169ni.tijdelijk", false},
         {L"tolbex.ini.tijdelij\x212A", false},
         {L"tolbex.ini.\xFF54ijdelijk", false},
         {L"", false},
