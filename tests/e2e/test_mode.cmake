@@ -23,6 +23,6 @@ else()
     # the test PKI is made in this build folder.
     add_test(NAME server_check_test
         COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/server_check_test.py -v)
-    set_tests_properties(server_check_test PROPERTIES TIMEOUT 240 ENVIRONMENT
+    set_tests_properties(server_check_test PROPERTIES TIMEOUT 600 ENVIRONMENT
         "TOLBEX_PUBLISH=$<TARGET_FILE:tolbex-publish>;TOLBEX_SOURCE_DIR=${CMAKE_SOURCE_DIR};TOLBEX_BUILD_DIR=${CMAKE_BINARY_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/support")
 endif()

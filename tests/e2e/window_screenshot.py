@@ -18,6 +18,7 @@ import tempfile
 import time
 from pathlib import Path
 
+from bounds import bound
 from harness import SOURCE_DIR, Build
 from releases import make_release
 from servers import HostileServer, drip, reply
@@ -61,7 +62,7 @@ def main():
         with Screen() as screen:
             prepare_prefix(build, screen)
             run = WindowRun(screen, build)
-            with HostileServer(slow_release(build, work), port=39706, lifetime=300):
+            with HostileServer(slow_release(build, work), port=39706, lifetime=bound(300)):
                 view = run.wait_window()
                 if view is None:
                     run.kill()
