@@ -14,8 +14,6 @@ folder as the crash left it is then given, afresh each time, to three runs:
   - the launch road (the registry names the folder): the same, and the launcher starts;
   - the test mode with the second server up: exactly the new release, exit 0.
 """
-import hashlib
-import re
 import shutil
 import sys
 import tempfile
@@ -23,17 +21,15 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import UNINSTALL_KEY, Build, log_lines, tree_digest, win_path
+from bounds import bound, deadline
+from harness import UNINSTALL_KEY, Build, events_of, log_lines, sha, tree_digest, win_path
 from own_wineserver import OwnWineServer
-from releases import make_release
+from releases import UPDATE_NAMES, WRITE_PHASE_FILE, make_release
 from servers import Nginx
 
 BUILD = Build()
-NAMES = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini",
-         "Vonkel.dll"]
 HELD = "tolbex_core.dll"
 OLDER_ASIDE = b"an aside file left by an update before the last one\r\n" * 2
-OWN_FILE = re.compile(r"(\.(tijdelijk|vorig)|^tolbex_bijwerken\.journaal)$", re.IGNORECASE)
 SUFFIXES = ["", ".tijdelijk", ".vorig", ".oud", ".oud.vorig", ".oud.tijdelijk"]
 
 
@@ -48,24 +44,20 @@ def file_bytes(name, release):
     return f"{name} of release {release}\r\n".encode() * 8
 
 
-def sha(data):
-    return hashlib.sha256(data).hexdigest()
-
-
 class CrashSweep(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         BUILD.path("crash-sweep-summary.txt").unlink(missing_ok=True)
         cls.work = Path(tempfile.mkdtemp(prefix="tolbex-crash-sweep-"))
-        make_release(cls.work / "site", {name: file_bytes(name, "3.0.0") for name in NAMES},
+        make_release(cls.work / "site", {name: file_bytes(name, "3.0.0") for name in UPDATE_NAMES},
                      BUILD)
         cls.server = OwnWineServer(BUILD, cls.work)
         cls.folder = cls.work / "run"
         cls.install = cls.folder / "Tolbex"
         cls.record = cls.work / "launcher-record.txt"
-        cls.old = {name: sha(file_bytes(name, "2.9.0")) for name in NAMES}
-        cls.new = {name: sha(file_bytes(name, "3.0.0")) for name in NAMES}
-        cls.watch = [cls.install / (name + suffix) for name in NAMES for suffix in SUFFIXES]
+        cls.old = {name: sha(file_bytes(name, "2.9.0")) for name in UPDATE_NAMES}
+        cls.new = {name: sha(file_bytes(name, "3.0.0")) for name in UPDATE_NAMES}
+        cls.watch = [cls.install / (name + suffix) for name in UPDATE_NAMES for suffix in SUFFIXES]
         cls.watch.append(cls.install / "tolbex_bijwerken.journaal")
         cls.server.start()
         cls.server.run(["reg", "add", UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_SZ",
@@ -80,7 +72,7 @@ class CrashSweep(unittest.TestCase):
     def seed(self):
         shutil.rmtree(self.folder, ignore_errors=True)
         self.install.mkdir(parents=True)
-        for name in NAMES:
+        for name in UPDATE_NAMES:
             (self.install / name).write_bytes(file_bytes(name, "2.9.0"))
         (self.install / (HELD + ".oud")).write_bytes(OLDER_ASIDE)
 
@@ -93,16 +85,16 @@ class CrashSweep(unittest.TestCase):
             holder = self.server.start_program(
                 [BUILD.path("tests/file_holder.exe"), win_path(self.install / HELD),
                  "read-delete"])
-            deadline = time.time() + 60
-            while "held" not in Path(holder.output_path).read_text() and time.time() < deadline:
+            held_by = deadline(60)
+            while "held" not in Path(holder.output_path).read_text() and time.monotonic() < held_by:
                 time.sleep(0.1)
-            with Nginx(self.work / "site", http_port=39706, lifetime=300, build=BUILD):
+            with Nginx(self.work / "site", http_port=39706, lifetime=bound(300), build=BUILD):
                 code, _ = self.server.run([BUILD.setup, "--proef", win_path(self.folder)])
             killed = self.server.killed()
             if not killed:
                 self.assertEqual(code, 0, "the update without a crash")
                 holder.stdin.close()
-            self.server.finish(holder, timeout=30)
+            self.server.finish(holder, timeout=bound(30))
             return killed
         finally:
             self.server.stop()
@@ -110,8 +102,8 @@ class CrashSweep(unittest.TestCase):
     def state(self, what):
         """"old" or "new" for the five names; fails on anything else or on a leftover."""
         files = tree_digest(self.install)
-        self.assertEqual([name for name in files if OWN_FILE.search(name)], [], what)
-        five = {name: files.get(name) for name in NAMES}
+        self.assertEqual([name for name in files if WRITE_PHASE_FILE.search(name)], [], what)
+        five = {name: files.get(name) for name in UPDATE_NAMES}
         self.assertIn(five, (self.old, self.new), what)
         aside = files.get(HELD + ".oud")
         self.assertIn(aside, (sha(OLDER_ASIDE), self.old[HELD]), what)
@@ -131,7 +123,7 @@ class CrashSweep(unittest.TestCase):
         try:
             code, out = self.server.run([BUILD.debug_capture, BUILD.setup, "--proef",
                                          win_path(self.folder)])
-            lines = log_lines(out.replace("\r\n", "\n").split("\n"))
+            lines = log_lines(events_of(out))
             self.assertEqual(code, 1, what + ": no server, so no installation")
             self.assertEqual(len([line for line in lines if line in repaired]), 1,
                              f"{what}: {lines}")
@@ -142,14 +134,14 @@ class CrashSweep(unittest.TestCase):
             code, _ = self.server.run([BUILD.setup],
                                       env={"TOLBEX_FAKE_LAUNCHER_RECORD": win_path(self.record)})
             self.assertEqual(code, 0, what + ", launch road")
-            deadline = time.time() + 30
-            while not self.record.exists() and time.time() < deadline:
+            started_by = deadline(30)
+            while not self.record.exists() and time.monotonic() < started_by:
                 time.sleep(0.2)
             self.assertTrue(self.record.exists(), what + ": the launch road started no launcher")
             self.assertEqual(self.state(what + ", launch road"), outcome)
 
             self.restore(crashed)
-            with Nginx(self.work / "site", http_port=39706, lifetime=300, build=BUILD):
+            with Nginx(self.work / "site", http_port=39706, lifetime=bound(300), build=BUILD):
                 code, _ = self.server.run([BUILD.setup, "--proef", win_path(self.folder)])
             self.assertEqual((code, self.state(what + ", test mode with a server up")),
                              (0, "new"), what)
@@ -164,7 +156,7 @@ class CrashSweep(unittest.TestCase):
         counts = {}
         for syscall, _ in calls:
             counts[syscall] = counts.get(syscall, 0) + 1
-        self.assertGreaterEqual(counts.get("rename", 0), 2 * len(NAMES) + 1, calls)
+        self.assertGreaterEqual(counts.get("rename", 0), 2 * len(UPDATE_NAMES) + 1, calls)
         outcomes = {"old": 0, "new": 0}
         covered = []
         for syscall, count in sorted(counts.items()):

@@ -7,22 +7,20 @@ case runs from a copy of that program named tolbex_launcher.exe in a folder of i
 """
 import re
 import shutil
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
+from engine_releases import hostile_routes, make_releases
+from bounds import bound
 from harness import Build, win_path, wine_run
 from servers import HostileServer, Nginx
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-from engine_releases import hostile_routes, make_releases  # noqa: E402
 
 BUILD = Build()
 PROGRAM = BUILD.path("tests/engine_run_cases.exe")
 
 
-def run_cases(program, gtest_filter, env, timeout=600):
+def run_cases(program, gtest_filter, env, timeout=bound(480)):
     result = wine_run([program, f"--gtest_filter={gtest_filter}"], build=BUILD, env=env,
                       timeout=timeout)
     output = result.stdout.decode("utf-8", "replace")
@@ -32,7 +30,7 @@ def run_cases(program, gtest_filter, env, timeout=600):
 def listed_cases(program, gtest_filter):
     """The cases the filter selects, as the program itself lists them."""
     result = wine_run([program, f"--gtest_filter={gtest_filter}", "--gtest_list_tests"],
-                      build=BUILD, timeout=120, check=True)
+                      build=BUILD, check=True)
     cases, suite = [], ""
     for line in result.stdout.decode("utf-8", "replace").splitlines():
         if line and not line.startswith(" "):
@@ -52,8 +50,8 @@ class EngineRunTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.releases = make_releases(BUILD.path("engine-releases-run"), BUILD)
-        cls.nginx = Nginx(cls.releases, http_port=0, lifetime=900, build=BUILD).__enter__()
-        cls.hostile = HostileServer(hostile_routes(cls.releases), lifetime=900,
+        cls.nginx = Nginx(cls.releases, http_port=0, lifetime=bound(900), build=BUILD).__enter__()
+        cls.hostile = HostileServer(hostile_routes(cls.releases), lifetime=bound(900),
                                     build=BUILD).__enter__()
         cls.env = {"TOLBEX_ENGINE_RELEASES": win_path(cls.releases),
                    "TOLBEX_ENGINE_NGINX": cls.nginx.http_url,

@@ -6,16 +6,14 @@ pointing its update/ link at the release of the case. The cases and their exact 
 are the InstallServers tests of tests/e2e/engine_run_cases.cpp.
 """
 import os
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
+from engine_releases import make_releases
+from bounds import bound
 from harness import Build, win_path, wine_run
 from servers import Nginx
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-from engine_releases import make_releases  # noqa: E402
 
 BUILD = Build()
 PROGRAM = BUILD.path("tests/engine_run_cases.exe")
@@ -33,7 +31,7 @@ class EngineServersTest(unittest.TestCase):
     def test_install_from_servers(self):
         releases = make_releases(BUILD.path("engine-releases-servers"), BUILD)
         with tempfile.TemporaryDirectory(prefix="tolbex-second-server-") as root, \
-                Nginx(root, http_port=39706, lifetime=300, build=BUILD):
+                Nginx(root, http_port=39706, lifetime=bound(900), build=BUILD):
             link = Path(root) / "update"
             for case, release in CASES.items():
                 with self.subTest(case):
@@ -44,7 +42,7 @@ class EngineServersTest(unittest.TestCase):
                     env = {"TOLBEX_ENGINE_RELEASES": win_path(releases),
                            "TOLBEX_ENGINE_SERVED": release or ""}
                     result = wine_run([PROGRAM, f"--gtest_filter=InstallServers.{case}"],
-                                      build=BUILD, env=env, timeout=120)
+                                      build=BUILD, env=env)
                     output = result.stdout.decode("utf-8", "replace")
                     self.assertEqual(result.returncode, 0, output)
                     self.assertIn("[  PASSED  ] 1 test", output)

@@ -13,9 +13,10 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from harness import Build, capture_log, log_lines, win_path
+from harness import Build, win_path
 from releases import publish_release, publish_tool
 from servers import Nginx, trust_test_ca
+from test_mode import run_test_mode
 
 BUILD = Build()
 FIRST = "https://localhost:39705"
@@ -66,18 +67,13 @@ class FullDisk(unittest.TestCase):
     def files(self):
         return {p.name: p.read_bytes() for p in self.install.iterdir()}
 
-    def run_test_mode(self):
-        code, events = capture_log([BUILD.setup, "--proef", win_path(self.disk)], build=BUILD,
-                                   timeout=180)
-        return code, log_lines([event.rstrip("\r") for event in events])
-
     def test_shows_that_the_release_cannot_fit(self):
         free = os.statvfs(self.disk)
         self.assertLess(free.f_bavail * free.f_frsize, 2 * 1024 * 1024)
 
     def test_an_update_that_does_not_fit_leaves_the_old_installation(self):
         with Nginx(self.too_big, http_port=39706, build=BUILD):
-            code, lines = self.run_test_mode()
+            code, lines = run_test_mode(self.disk, BUILD)
         self.assertEqual(code, 1, lines)
         self.assertEqual(self.files(), self.old)
         core = win_path(self.install / "tolbex_core.dll")
@@ -89,7 +85,7 @@ class FullDisk(unittest.TestCase):
     def test_when_the_first_release_does_not_fit_the_second_installs(self):
         with Nginx(self.too_big, https_port=39705, build=BUILD), \
                 Nginx(self.fits, http_port=39706, build=BUILD):
-            code, lines = self.run_test_mode()
+            code, lines = run_test_mode(self.disk, BUILD)
         self.assertEqual(code, 0, lines)
         self.assertIn(f"[installer] via {FIRST} niet gelukt", lines)
         self.assertNotIn(f"[installer] via {SECOND} niet gelukt", lines)

@@ -9,6 +9,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
+from bounds import bound
 from harness import Build, free_port, wine_run
 from servers import (HostileServer, Nginx, delay, drip, endless, redirect, reply, silent,
                      trust_test_ca, truncated)
@@ -24,7 +25,7 @@ def expect(ok, body=b""):
     return f"{int(ok)} {len(data)} {hashlib.sha256(data).hexdigest()}"
 
 
-def probe(mode, urls, timeout=120):
+def probe(mode, urls, timeout=bound(60)):
     result = wine_run([PROBE, mode] + list(urls), build=BUILD, timeout=timeout)
     lines = result.stdout.decode().splitlines()
     assert len(lines) == len(urls), (lines, result.stderr.decode()[-2000:])
@@ -108,8 +109,8 @@ class HttpGetTest(unittest.TestCase):
     # 256 MiB through Wine takes seconds alone, minutes beside the other Wine tests: the
     # bounds leave room for that, and the test command's own bound is the ctest time-out.
     def test_refuses_an_endless_body_past_256_mib(self):
-        with HostileServer({"/endless": endless(chunk=1 << 20)}, lifetime=540) as server:
-            lines = probe("get", [server.url("/endless")], timeout=500)
+        with HostileServer({"/endless": endless(chunk=1 << 20)}, lifetime=bound(540)) as server:
+            lines = probe("get", [server.url("/endless")], timeout=bound(500))
             self.assertEqual(lines, [expect(False)])
             self.assertGreater(server.endless_sent, MAX_BODY)
 
@@ -118,12 +119,12 @@ class HttpGetTest(unittest.TestCase):
     # the call for 150 s); HttpGet's own deadline does, which silent_server_test shows
     # through the real exe. What is shown here: the session asks for the system proxy
     # with auto-detection and the four time-outs, as Wine's own WinHTTP trace records the
-    # calls, and a server that accepts, never answers and then hangs up fails the call.
-    # The server lives long enough for a Wine start on a loaded machine to reach it.
+    # calls, and a server that accepts, never answers and hangs up 10 s later fails the
+    # call. The server lives long enough for a Wine start on a loaded machine to reach it.
     def test_sets_the_four_timeouts_and_fails_on_a_silent_server(self):
-        with HostileServer({"/silent": silent()}, lifetime=10) as server:
-            result = wine_run([PROBE, "get", server.url("/silent")], build=BUILD, timeout=60,
-                              env={"WINEDEBUG": "trace+winhttp"})
+        with HostileServer({"/silent": silent(10)}, lifetime=bound(10)) as server:
+            result = wine_run([PROBE, "get", server.url("/silent")], build=BUILD,
+                              timeout=bound(60), env={"WINEDEBUG": "trace+winhttp"})
         self.assertEqual(result.stdout.decode().splitlines(), [expect(False)])
         self.assertEqual(len(server.requests), 1)
         trace = result.stderr.decode("utf-8", "replace")

@@ -7,13 +7,15 @@ import time
 import unittest
 from pathlib import Path
 
+from bounds import bound, deadline
 from harness import UNINSTALL_KEY, Build, reg_delete_key, reg_set, win_path, wine_run
 
 
-
 def wait_for(path, seconds=30):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
+    """The launcher's record, once it has written one; None when none comes in time (its
+    start is a second Wine start)."""
+    end = deadline(seconds)
+    while time.monotonic() < end:
         if path.exists() and path.read_text(encoding="utf-8").count("args=") >= 1:
             return path.read_text(encoding="utf-8")
         time.sleep(0.2)
@@ -23,7 +25,7 @@ def wait_for(path, seconds=30):
 def window_titled_tolbex_exists():
     try:
         out = subprocess.run(["xdotool", "search", "--name", "^Tolbex$"], capture_output=True,
-                             timeout=10)
+                             timeout=bound(10))
     except (FileNotFoundError, subprocess.TimeoutExpired):
         return False
     return out.returncode == 0 and out.stdout.strip() != b""
@@ -45,7 +47,7 @@ class LaunchRoad(unittest.TestCase):
     def run_setup(self, *args):
         # The window road never ends by itself, so a run that fell through to it would
         # hit the time-out instead of exiting.
-        return wine_run([self.build.setup] + list(args), build=self.build, timeout=60,
+        return wine_run([self.build.setup] + list(args), build=self.build, timeout=bound(60),
                         env={"TOLBEX_FAKE_LAUNCHER_RECORD": win_path(self.record)})
 
     def test_starts_the_launcher_in_its_folder_without_arguments_or_window(self):

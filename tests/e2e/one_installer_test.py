@@ -23,14 +23,14 @@ import time
 import unittest
 from pathlib import Path
 
+from bounds import bound
 from engine_releases import make_releases
-from harness import WINE_RUN, Build, log_lines, tree_digest, win_path
-from releases import DEMO_BLOB_1, DEMO_BLOB_2, make_release, publish_tool
+from harness import WINE_RUN, Build, tree_digest, win_path
+from releases import DEMO_BLOB_1, DEMO_BLOB_2, UPDATE_NAMES, make_release, publish_tool
 from servers import Nginx
+from test_mode import run_test_mode
 
 BUILD = Build()
-NAMES = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini",
-         "Vonkel.dll"]
 BIG = 64 << 20  # per large file: fetching, hashing and writing them takes seconds
 
 
@@ -46,30 +46,12 @@ def old_bytes(name):
     return f"{name} of release 2.9.0\r\n".encode() * 4
 
 
-def lines_of(events):
-    return log_lines([event.rstrip("\r") for event in events])
-
-
-def capture(folder, timeout):
-    """(exit code, log lines) of the test mode into folder under debug-capture, its output
-    through a file: a held file or lock keeps the wineserver, and with it Wine's helper
-    processes and any pipe they inherited, alive after the run."""
-    with tempfile.TemporaryFile() as out:
-        run = subprocess.Popen([str(WINE_RUN), BUILD.debug_capture, BUILD.setup, "--proef",
-                                win_path(folder)], env=BUILD.env(), stdout=out,
-                               stderr=subprocess.DEVNULL)
-        code = run.wait(timeout)
-        out.seek(0)
-        text = out.read().decode("utf-8", "replace").replace("\r\n", "\n")
-    return code, lines_of(text.split("\n"))
-
-
 class OneInstallerPerFolder(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = Path(tempfile.mkdtemp(prefix="tolbex-one-installer-"))
-        update = make_release(cls.work / "site", {name: new_bytes(name) for name in NAMES}, BUILD)
-        cls.new = {name: tree_digest(update)[name] for name in NAMES}
+        update = make_release(cls.work / "site", {name: new_bytes(name) for name in UPDATE_NAMES}, BUILD)
+        cls.new = {name: tree_digest(update)[name] for name in UPDATE_NAMES}
         cls.releases = make_releases(cls.work / "releases", BUILD,
                                      only={"twice_exact", "twice_case", "twice_then_held"})
 
@@ -81,12 +63,13 @@ class OneInstallerPerFolder(unittest.TestCase):
         install = folder / "Tolbex"
         shutil.rmtree(folder, ignore_errors=True)
         install.mkdir(parents=True)
-        for name in NAMES:
+        for name in UPDATE_NAMES:
             (install / name).write_bytes(old_bytes(name))
         return install
 
     def run_test_mode(self, folder, results, key):
-        results[key] = capture(folder, timeout=400)
+        # The other run's write phase, or the whole wait for it, comes on top of its own.
+        results[key] = run_test_mode(folder, BUILD, seconds=280)
 
     def test_two_runs_at_once_both_install_one_after_the_other(self):
         for offset in (0, 0.25, 0.5, 1.0):
@@ -94,7 +77,7 @@ class OneInstallerPerFolder(unittest.TestCase):
             folder = self.work / f"together-{offset}"
             install = self.seed(folder)
             results = {}
-            with Nginx(self.work / "site", http_port=39706, lifetime=600, build=BUILD):
+            with Nginx(self.work / "site", http_port=39706, lifetime=bound(600), build=BUILD):
                 first = threading.Thread(target=self.run_test_mode, args=(folder, results, 1))
                 second = threading.Thread(target=self.run_test_mode, args=(folder, results, 2))
                 first.start()
@@ -116,18 +99,18 @@ class OneInstallerPerFolder(unittest.TestCase):
         install = self.seed(folder)
         before = tree_digest(install)
         holder = subprocess.Popen(
-            ["timeout", "400", str(WINE_RUN),
+            ["timeout", str(bound(280)), str(WINE_RUN),
              str(BUILD.path("tests/lock_holder.exe")), win_path(install)],
             env=BUILD.env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         try:
             self.assertEqual(holder.stdout.readline().strip(), b"held")
-            with Nginx(self.work / "site", http_port=39706, lifetime=600, build=BUILD):
+            with Nginx(self.work / "site", http_port=39706, lifetime=bound(600), build=BUILD):
                 started = time.time()
-                code, lines = capture(folder, timeout=400)
+                code, lines = run_test_mode(folder, BUILD, seconds=280)
                 waited = time.time() - started
         finally:
             holder.stdin.close()
-            holder.wait(60)
+            holder.wait(bound(60))
         self.assertEqual(code, 1, lines)
         self.assertEqual(lines[:2], [
             f"Een andere installatie is bezig in {win_path(install)}: even wachten",
@@ -153,14 +136,14 @@ class OneInstallerPerFolder(unittest.TestCase):
                 self.assertEqual(holder.stdout.readline().strip(), b"held")
             before = tree_digest(install)
             try:
-                with Nginx(self.releases / release, http_port=39706, lifetime=300,
+                with Nginx(self.releases / release, http_port=39706, lifetime=bound(300),
                            build=BUILD) as nginx:
-                    code, lines = capture(folder, timeout=200)
+                    code, lines = run_test_mode(folder, BUILD, seconds=80)
                     served = nginx.access_log()
             finally:
                 if holder:
                     holder.stdin.close()
-                    holder.wait(60)
+                    holder.wait(bound(60))
             self.assertEqual(code, 1, release)
             self.assertIn(f"Update GEWEIGERD: {name} staat twee keer in het manifest", lines)
             self.assertEqual(tree_digest(install), before, release)
@@ -169,7 +152,7 @@ class OneInstallerPerFolder(unittest.TestCase):
                              ["/update/manifest.json", "/update/manifest.sig"], release)
             checked = subprocess.run([str(tool), "check", str(self.releases / release), "--key",
                                       DEMO_BLOB_1, "--key", DEMO_BLOB_2], capture_output=True,
-                                     text=True, timeout=60)
+                                     text=True, timeout=bound(60))
             self.assertEqual(checked.returncode, 1, checked.stdout)
             self.assertIn(f"REFUSED  files: '{name}' is listed twice", checked.stdout)
 

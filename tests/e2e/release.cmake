@@ -3,5 +3,5 @@
 # release builds take a few minutes and both cores.
 if(WIN32)
     tolbex_e2e(release_build_test release_build_test.py
-               TIMEOUT 1500 PROCESSORS 2 RESOURCE_LOCK demo_ports LABELS release)
+               TIMEOUT 2100 PROCESSORS 2 RESOURCE_LOCK demo_ports LABELS release)
 endif()

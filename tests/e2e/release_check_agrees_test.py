@@ -14,10 +14,12 @@ import tempfile
 import unittest
 from pathlib import Path
 
+from bounds import bound
 from engine_releases import HOSTILE_FAULTS, make_releases
-from harness import Build, wine_run, win_path
+from harness import Build
 from releases import DEMO_BLOB_1, DEMO_BLOB_2, publish_tool
 from servers import Nginx, trust_test_ca
+from test_mode import run_test_mode
 
 
 class CheckAgreesWithInstaller(unittest.TestCase):
@@ -35,14 +37,14 @@ class CheckAgreesWithInstaller(unittest.TestCase):
 
     def check(self, release):
         return subprocess.run([str(self.tool), "check", str(release), "--key", DEMO_BLOB_1,
-                               "--key", DEMO_BLOB_2], capture_output=True, text=True, timeout=60)
+                               "--key", DEMO_BLOB_2], capture_output=True, text=True,
+                              timeout=bound(60))
 
     def installs(self, release, name):
         target = self.work / "install" / name
         target.mkdir(parents=True)
         with Nginx.demo(release, build=self.build):
-            wine_run([self.build.setup, "--proef", win_path(target)], build=self.build,
-                     timeout=120)
+            run_test_mode(target, self.build)
         return (target / "installer.txt").read_bytes().endswith(b"gelukt=1\r\n")
 
     def test_check_passes_exactly_the_releases_the_installer_installs(self):

@@ -2,13 +2,13 @@
 `release` leaves nothing behind, and `check` finds what was changed after signing."""
 import hashlib
 import json
-import os
 import shutil
 import subprocess
 import tempfile
 import unittest
 from pathlib import Path
 
+from bounds import bound
 from releases import DEMO_BLOB_1, DEMO_BLOB_2, demo_files, publish_release, publish_tool
 
 LAUNCHER = b"MZ demo launcher " * 8
@@ -16,7 +16,8 @@ LAUNCHER = b"MZ demo launcher " * 8
 
 def check(tool, release, *extra, keys=(DEMO_BLOB_1,)):
     args = [str(tool), "check", str(release)] + [a for k in keys for a in ("--key", k)]
-    return subprocess.run(args + list(extra), capture_output=True, text=True, timeout=60)
+    return subprocess.run(args + list(extra), capture_output=True, text=True,
+                          timeout=bound(60))
 
 
 class ReleaseTool(unittest.TestCase):

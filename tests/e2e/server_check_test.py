@@ -11,12 +11,14 @@ import unittest
 import urllib.request
 from pathlib import Path
 
+from bounds import bound
 from harness import free_port
 from releases import DEMO_BLOB_1, DEMO_KEY_2, demo_files, publish_release, publish_tool
 from servers import HostileServer, Nginx, TestPki, drip, endless, reply, stall, truncated
 
 LAUNCHER = b"MZ demo launcher " * 8
-BOUND = 90  # seconds: any case that runs longer hangs; the drip needs its 30 s
+# Seconds: any case that runs longer hangs; the drip needs its 30 s.
+BOUND = bound(90)
 SILENT_BOUND = 15 + 5  # the receive time-out after the last byte, and at most 5 s more
 
 

@@ -9,12 +9,14 @@ import tempfile
 import unittest
 from pathlib import Path
 
+from bounds import bound
 from harness import SOURCE_DIR, Build, wine_run, win_path
+from releases import publish_tool
 from servers import Nginx
 
 BUILD = Build()
 PROBE = BUILD.path("tests/signature_probe.exe")
-PUBLISH = BUILD.path("host-tools/tolbex-publish/tolbex-publish")
+PUBLISH = publish_tool(BUILD)
 DEMO_KEYS = SOURCE_DIR / "demo" / "keys"
 ORDER = int("ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551", 16)
 MANIFEST = (b'{\r\n  "version": "3.0.0",\r\n  "files": [\r\n    {"name": "tolbex_core.dll", '
@@ -23,7 +25,7 @@ MANIFEST = (b'{\r\n  "version": "3.0.0",\r\n  "files": [\r\n    {"name": "tolbex
 
 def publish(*args):
     return subprocess.run([str(PUBLISH)] + [str(a) for a in args], capture_output=True,
-                          check=True, text=True)
+                          check=True, text=True, timeout=bound(60))
 
 
 def probe(*args):

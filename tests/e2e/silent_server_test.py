@@ -29,11 +29,11 @@ import time
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-from harness import Build  # noqa: E402
-from releases import make_release  # noqa: E402
-from servers import HostileServer, Nginx, TestPki, idle_close, reply, stall, trust_test_ca, truncated  # noqa: E402
-from slow_server_test import timed_test_mode  # noqa: E402
+from bounds import WINE_START_MARGIN_S, bound, deadline
+from harness import Build
+from releases import make_release
+from servers import HostileServer, Nginx, TestPki, idle_close, reply, stall, trust_test_ca, truncated
+from test_mode import timed_test_mode
 
 BUILD = Build()
 FIRST = "https://localhost:39705"
@@ -42,9 +42,9 @@ CAP = 268435456
 # After the last byte: the 15 s receive time-out plus at most 5 s; Wine's start and the
 # second server's install come on top of the moment of the failure line.
 SILENT_BOUND = 15 + 5
-WINE_START = 15  # seconds a loaded machine may take to start Wine before the first request
 SIDE_BY_SIDE = 4
-SERVER_LIFETIME = 200  # longer than any run: the installer must not wait for it
+# Longer than any run, twice over: the installer must not wait for it.
+SERVER_LIFETIME = 2 * bound(100)
 
 ISOLATE = r"""
 set -e
@@ -93,7 +93,7 @@ def run_case(work, case):
     with Nginx(work / "site", http_port=39706, lifetime=SERVER_LIFETIME, build=BUILD):
         ended = 0
         if case == "refused":
-            code, lines = timed_test_mode(folder)
+            code, lines = timed_test_mode(folder, BUILD, seconds=180)
             peers = []
         elif case == "blackhole":
             # A full accept queue: the kernel drops the installer's SYNs, so the
@@ -102,13 +102,13 @@ def run_case(work, case):
                 listener.bind(("127.0.0.1", 39705))
                 listener.listen(0)
                 queued.connect(("127.0.0.1", 39705))
-                code, lines = timed_test_mode(folder)
+                code, lines = timed_test_mode(folder, BUILD, seconds=180)
             peers = []
         else:
             with HostileServer(first_routes(update, case), port=39705, tls=tls,
                                lifetime=SERVER_LIFETIME, build=BUILD) as first:
                 started = time.monotonic()
-                code, lines = timed_test_mode(folder)
+                code, lines = timed_test_mode(folder, BUILD, seconds=180)
                 # The process has ended, with the silent server still open.
                 ended = time.monotonic() - started
                 peers = [list(r.peer) for r in first.requests]
@@ -124,7 +124,7 @@ def wait_for_saved_ca(seconds=60):
     """The overlays copy the prefix as it is on disk: wait until the wineserver has saved
     the test CA's ROOT entry (it saves the registry every 30 s and at its exit)."""
     thumbprint = hashlib.sha1(TestPki(BUILD).ca_der.read_bytes()).hexdigest().upper()
-    end = time.monotonic() + seconds
+    end = deadline(seconds)
     while thumbprint not in (BUILD.prefix / "user.reg").read_text("utf-8", "replace"):
         if time.monotonic() > end:
             raise RuntimeError("the test CA is not in the prefix's saved registry")
@@ -139,7 +139,7 @@ def run_isolated(work, cases):
             done = subprocess.run(
                 ["unshare", "-n", "-m", "bash", "-c", ISOLATE, "isolate", str(BUILD.prefix),
                  str(scratch), sys.executable, __file__, "--case", str(work), case],
-                env=BUILD.env(), capture_output=True, timeout=300)
+                env=BUILD.env(), capture_output=True, timeout=bound(300))
         finally:
             subprocess.run(["rm", "-rf", str(scratch)], check=False)
         out = done.stdout.decode("utf-8", "replace").strip().splitlines()
@@ -197,7 +197,7 @@ class SilentServers(unittest.TestCase):
                 seconds = result["lines"][at][0]
                 # From the line before (the request follows it at once), or from the
                 # start, which includes Wine's own start.
-                since, start = (result["lines"][at - 1][0], 0) if at > 0 else (0, WINE_START)
+                since, start = (result["lines"][at - 1][0], 0) if at > 0 else (0, WINE_START_MARGIN_S)
                 print(f"{case}: gave up {seconds - since:.1f} s after the "
                       f"{'line before' if at > 0 else 'start'}; the second server installed "
                       f"by {result['lines'][-1][0]:.1f} s; the process ended at "

@@ -10,14 +10,13 @@ import time
 import unittest
 from pathlib import Path
 
+from bounds import bound, deadline
 from harness import Build, tree_digest, win_path, wine_run
 from releases import make_release
 from servers import Nginx
-from window_support import (DIALOG_TITLE, Screen, WindowRun, default_install_dir, inspect,
-                            prepare_prefix, shortcut_paths)
+from window_support import (DIALOG_TITLE, FAILED, Screen, WindowRun, box_text,
+                            default_install_dir, inspect, prepare_prefix, shortcut_paths)
 
-FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw."
-          "\\n\\nTolbex could not be downloaded. Check your internet connection and try again.")
 NOT_EMPTY = ("Deze map is niet leeg. Kies een lege map of een andere schijf.\\n\\n"
              "This folder is not empty. Choose an empty folder or another drive.")
 SUFFIX = r"   \((\d+) GB vrij / free\)$"
@@ -25,10 +24,6 @@ SUFFIX = r"   \((\d+) GB vrij / free\)$"
 
 def path_line(view):
     return view["children"][1]["text"]
-
-
-def box_text(view):
-    return [c["text"] for c in view["children"] if c["class"] == "Static" and c["text"]]
 
 
 class FolderDialog(unittest.TestCase):
@@ -51,7 +46,8 @@ class FolderDialog(unittest.TestCase):
         self.assertIsNotNone(self.run_.wait_window())
         windows = self.screen.xdotool("search", "--name", "^Tolbex$").stdout.split()
         # A second start that opened a window of its own would not end by itself.
-        second = wine_run([self.build.setup], build=self.build, env=self.screen.env, timeout=60)
+        second = wine_run([self.build.setup], build=self.build, env=self.screen.env,
+                          timeout=bound(60))
         self.assertEqual(second.returncode, 0)
         self.assertEqual(self.screen.xdotool("search", "--name", "^Tolbex$").stdout.split(),
                          windows)
@@ -67,7 +63,7 @@ class FolderDialog(unittest.TestCase):
         record = Path(tempfile.mkdtemp(prefix="tolbex-second-start-")) / "launched.txt"
         self.addCleanup(shutil.rmtree, record.parent, ignore_errors=True)
         env = dict(self.screen.env, TOLBEX_FAKE_LAUNCHER_RECORD=win_path(record))
-        third = wine_run([self.build.setup], build=self.build, env=env, timeout=60)
+        third = wine_run([self.build.setup], build=self.build, env=env, timeout=bound(60))
         self.assertEqual(third.returncode, 0)
         time.sleep(2)  # a launcher started by the shell would have written its record by now
         self.assertFalse(record.exists(), "a second launcher was started beside the window")
@@ -151,7 +147,7 @@ class FolderDialog(unittest.TestCase):
         self.addCleanup(lambda: [p.unlink(missing_ok=True) for p in shortcut_paths(self.build)])
         launcher = self.build.fake_launcher.read_bytes()
         make_release(work / "site", {"tolbex_launcher.exe": launcher})
-        with Nginx(work / "site", http_port=39706, lifetime=120):
+        with Nginx(work / "site", http_port=39706, lifetime=bound(120)):
             self.run_ = WindowRun(self.screen, self.build, record=work / "launched.txt")
             self.install_in_spellen()
             self.assertEqual(self.run_.wait_exit(120), 0, "the window did not finish")
@@ -162,8 +158,8 @@ class FolderDialog(unittest.TestCase):
 
 
 def wait_gone(screen, build, title=DIALOG_TITLE, seconds=20):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
+    end = deadline(seconds)
+    while time.monotonic() < end:
         if inspect("dialog " + title, screen, build) is None:
             return True
         time.sleep(0.3)

@@ -5,95 +5,27 @@ itself and a folder for a shortcut. Stray "done" messages from another program a
 ignored, and a worker whose run throws or whose post is refused still ends with the box."""
 import contextlib
 import re
-import shutil
 import subprocess
-import tempfile
 import time
 import unittest
-from pathlib import Path
 
-from harness import WINE_RUN, Build, tree_digest, wine_run
+from bounds import bound
+from harness import WINE_RUN, tree_digest, wine_run
 from releases import make_release
 from servers import HostileServer, Nginx, delay, reply
-from window_support import (Screen, WindowRun, default_install_dir, inspect,
-                            prepare_prefix, shortcut_paths, wait_until)
+from window_support import (FAILED, PROMPT, WindowCase, WindowRun, box_text, default_install_dir,
+                            inspect, shortcut_paths, visible, wait_until, win_install_dir,
+                            windows_form)
 
-PROMPT = ("Waar moet Tolbex komen? De servermods kunnen tientallen GB groot zijn.\\n"
-          "Where should Tolbex go? The server mods can take tens of GB.")
 DOWNLOADING = "Tolbex wordt gedownload...\\nDownloading Tolbex..."
-FAILED = ("Tolbex kon niet worden gedownload. Controleer je internet en probeer het opnieuw."
-          "\\n\\nTolbex could not be downloaded. Check your internet connection and try again.")
 DESCRIPTION = "Tolbex - multiplayer voor Euro Truck Simulator 2"
 NO_WINDOW = ("Het venster van Tolbex kon niet worden geopend.\\n\\n"
              "The Tolbex window could not be opened.")
 ABORTED = "[installer] installatie afgebroken door een onverwachte fout"
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 
-# class, text, style bits, extended style bits, x y width height, id: the window's table.
-# WS_CHILD|WS_VISIBLE = 0x50000000; SS_PATHELLIPSIS 0x8000, SS_CENTERIMAGE 0x200;
-# WS_TABSTOP 0x10000; BS_DEFPUSHBUTTON 1; WS_EX_CLIENTEDGE 0x200.
-CONTROLS = [
-    ("Static", PROMPT, 0x50000000, 0, "15 15 450 34", "0"),
-    ("Static", None, 0x50008200, 0x200, "15 58 450 24", "0"),
-    ("Button", "Andere map... / Change...", 0x50010000, 0, "15 100 200 32", "10"),
-    ("Button", "Installeren / Install", 0x50010001, 0, "265 100 200 32", "1"),
-]
-
-
-def visible(view):
-    return [c["visible"] for c in view["children"]]
-
-
-class WindowCase(unittest.TestCase):
-    """A fresh screen and prefix per test; the window run started by start()."""
-
-    def setUp(self):
-        self.build = Build()
-        self.screen = Screen().__enter__()
-        prepare_prefix(self.build, self.screen)
-        self.work = Path(tempfile.mkdtemp(prefix="tolbex-window-"))
-        self.record = self.work / "launcher_record.txt"
-        self.run_ = None
-
-    def tearDown(self):
-        if self.run_:
-            self.run_.kill()
-        self.screen.__exit__(None, None, None)
-        shutil.rmtree(self.work, ignore_errors=True)
-        shutil.rmtree(default_install_dir(self.build), ignore_errors=True)
-
-    def start(self, **run):
-        self.run_ = WindowRun(self.screen, self.build, record=self.record, **run)
-        view = self.run_.wait_window()
-        self.assertIsNotNone(view, "the window never appeared")
-        return view
-
-    def post_done(self, *pairs, command="post"):
-        """Posts WM_APP + 1 with each (wParam, lParam) to the window, as any program can;
-        command "progress" posts WM_APP + 2 instead."""
-        tool = self.build.path("tests/window-inspector.exe")
-        for wparam, lparam in pairs:
-            posted = wine_run([tool, command, wparam, lparam], build=self.build,
-                              env=self.screen.env)
-            self.assertEqual(posted.returncode, 0, (wparam, lparam))
-        time.sleep(1)
-
-    def assert_choosing_controls(self, view):
-        """Exactly the four controls of the table, in creation order."""
-        self.assertEqual(len(view["children"]), 4)
-        for child, (cls, text, style, exstyle, rect, cid) in zip(view["children"], CONTROLS):
-            self.assertEqual(child["class"], cls)
-            if text is not None:
-                self.assertEqual(child["text"], text)
-            self.assertEqual(int(child["style"], 16), style)
-            self.assertEqual(int(child["exstyle"], 16) & 0x200, exstyle)
-            self.assertEqual((child["rect"], child["id"]), (rect, cid))
-
 
 class InstallerWindow(WindowCase):
-    def box_texts(self, box):
-        return [c["text"] for c in box["children"] if c["class"] == "Static" and c["text"]]
-
     def test_layout_focus_tab_order_and_escape_closes_with_nothing_installed(self):
         programs = self.build.user_folder("AppData", "Local", "Programs")
         before = tree_digest(programs)
@@ -120,7 +52,7 @@ class InstallerWindow(WindowCase):
     def test_busy_window_ignores_keys_and_close_then_shows_the_failure_box(self):
         # Server 1 (https 39705) is down; server 2 answers only after a while, with 404.
         slow = {"/update/manifest.json": delay(12, reply(404))}
-        with HostileServer(slow, port=39706, lifetime=90):
+        with HostileServer(slow, port=39706, lifetime=bound(90)):
             self.start()
             self.run_.keys("Return")
             busy = wait_until(lambda: (lambda v: v if v and visible(v)[2:4] == ["0", "0"] else None)(
@@ -141,7 +73,7 @@ class InstallerWindow(WindowCase):
 
             box = inspect("box", self.screen, self.build, wait=60)
             self.assertIsNotNone(box, "no failure box")
-            self.assertEqual(self.box_texts(box), [FAILED])
+            self.assertEqual(box_text(box), [FAILED])
             self.assertEqual(box["title"], "Tolbex")
             self.run_.keys("Return", title=None)
             self.assertEqual(self.run_.wait_exit(60), 0)
@@ -154,7 +86,7 @@ class InstallerWindow(WindowCase):
         desktop_link = shortcut_paths(self.build)[0]
         desktop_link.parent.mkdir(parents=True, exist_ok=True)
         desktop_link.write_bytes(b"an old shortcut")
-        with Nginx(self.work / "site", http_port=39706, lifetime=120):
+        with Nginx(self.work / "site", http_port=39706, lifetime=bound(120)):
             self.start()
             self.run_.keys("Return")
             self.assertEqual(self.run_.wait_exit(120), 0)
@@ -189,7 +121,7 @@ class InstallerWindow(WindowCase):
                                           env={"TOLBEX_REFUSE": refused})
                     box = inspect("box", self.screen, self.build, wait=60)
                     self.assertIsNotNone(box, "no box")
-                    self.assertEqual((box["title"], self.box_texts(box)), ("Tolbex", [NO_WINDOW]))
+                    self.assertEqual((box["title"], box_text(box)), ("Tolbex", [NO_WINDOW]))
                     self.assertIsNone(inspect("window", self.screen, self.build))
                     self.run_.keys("Return", title=None)
                     self.assertEqual(self.run_.wait_exit(60), 1)
@@ -204,7 +136,7 @@ class InstallerWindow(WindowCase):
             self.run_.keys("Return")
             box = inspect("box", self.screen, self.build, wait=30)
             self.assertIsNotNone(box, "no failure box")
-            self.assertEqual((box["title"], self.box_texts(box)), ("Tolbex", [FAILED]))
+            self.assertEqual((box["title"], box_text(box)), ("Tolbex", [FAILED]))
             # Behind the box the window is out of the busy state: prompt and buttons back.
             behind = inspect("window", self.screen, self.build)
             self.assertEqual(visible(behind), ["1", "1", "1", "1"])
@@ -226,7 +158,7 @@ class InstallerWindow(WindowCase):
             "tolbex_launcher.exe": self.build.fake_launcher.read_bytes()})
         routes = {f"/update/{p.name}": reply(200, p.read_bytes()) for p in release.iterdir()}
         routes["/update/manifest.json"] = delay(12, routes["/update/manifest.json"])
-        with HostileServer(routes, port=39706, lifetime=120):
+        with HostileServer(routes, port=39706, lifetime=bound(120)):
             before = self.start()
             self.post_done(("1", "0"), ("0", "0"))
             after = inspect("window", self.screen, self.build)
@@ -262,7 +194,7 @@ class InstallerWindow(WindowCase):
                     self.run_.keys("Return")
                     box = inspect("box", self.screen, self.build, wait=60)
                     self.assertIsNotNone(box, "no failure box")
-                    self.assertEqual((box["title"], self.box_texts(box)), ("Tolbex", [FAILED]))
+                    self.assertEqual((box["title"], box_text(box)), ("Tolbex", [FAILED]))
                     self.run_.keys("Return", title=None)
                     self.assertEqual(self.run_.wait_exit(60), 0)
                     lines = self.run_.log_lines()
@@ -283,7 +215,7 @@ class InstallerWindow(WindowCase):
         desktop_link, programs_link = shortcut_paths(self.build)
         self.set_desktop(missing)
         try:
-            with Nginx(self.work / "site", http_port=39706, lifetime=120):
+            with Nginx(self.work / "site", http_port=39706, lifetime=bound(120)):
                 self.start(cwd=here)
                 self.run_.keys("Return")
                 self.assertEqual(self.run_.wait_exit(120), 0)
@@ -302,30 +234,20 @@ class InstallerWindow(WindowCase):
         it acts only in a process whose environment has TOLBEX_REFUSE."""
         hook = subprocess.Popen(
             [str(WINE_RUN), str(self.build.path("tests/window-inspector.exe")),
-             "refuse", "--wait", "200"],
+             "refuse", "--wait", str(bound(200))],
             env=self.build.env(self.screen.env), stdout=subprocess.PIPE)
         try:
             self.assertEqual(hook.stdout.readline().strip(), b"ready")
             yield
         finally:
             hook.kill()
-            hook.wait(timeout=20)
+            hook.wait(timeout=bound(20))
             hook.stdout.close()
 
     def set_desktop(self, value):
         done = wine_run(["reg", "add", SHELL_FOLDERS, "/v", "Desktop", "/t", "REG_EXPAND_SZ",
                          "/d", value, "/f"], build=self.build, env=self.screen.env)
         self.assertEqual(done.returncode, 0, done.stderr)
-
-
-def win_install_dir(build):
-    return windows_form(build, default_install_dir(build))
-
-
-def windows_form(build, path):
-    """C:\\users\\... for a path inside the prefix's drive_c."""
-    relative = Path(path).relative_to(build.prefix / "drive_c")
-    return "C:\\" + str(relative).replace("/", "\\")
 
 
 if __name__ == "__main__":

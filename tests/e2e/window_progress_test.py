@@ -9,10 +9,10 @@ import os
 import time
 import unittest
 
+from bounds import bound, deadline
 from releases import make_release
 from servers import HostileServer, delay, drip, reply, trust_test_ca, truncated
-from window_install_test import PROMPT, WindowCase, visible, win_install_dir
-from window_support import inspect, wait_until
+from window_support import PROMPT, WindowCase, inspect, visible, wait_until, win_install_dir
 
 BAR_CLASS = "msctls_progress32"
 PBS_MARQUEE = 0x08
@@ -65,8 +65,8 @@ class ProgressBar(WindowCase):
     def sample_until_gone(self, seconds=120):
         """The bar's (pos, marquee) each time the inspector finds it, until the window is gone."""
         samples = []
-        deadline = time.time() + seconds
-        while time.time() < deadline:
+        end = deadline(seconds)
+        while time.monotonic() < end:
             bar = bar_of(inspect("window", self.screen, self.build))
             if bar is None:
                 break
@@ -83,7 +83,7 @@ class ProgressBar(WindowCase):
 
     def test_bar_runs_as_marquee_then_only_forward_and_nearly_full_before_the_window_closes(self):
         # Server 1 (https 39705) is down; server 2 drips the release after a pause.
-        with HostileServer(self.routes(manifest_delay=8), port=39706, lifetime=180):
+        with HostileServer(self.routes(manifest_delay=8), port=39706, lifetime=bound(180)):
             choosing = self.start()
             # Posts while choosing, with any token, create and change nothing.
             self.post_done((progress_wparam(500, 1), "0"), (progress_wparam(500, 1), "1"),
@@ -117,8 +117,8 @@ class ProgressBar(WindowCase):
     def test_a_first_server_failing_halfway_starts_the_bar_again_for_the_second(self):
         trust_test_ca(self.build)
         first = HostileServer(self.routes(cut="tolbex_core.dll"), port=39705, tls="localhost",
-                              lifetime=180, build=self.build)
-        second = HostileServer(self.routes(manifest_delay=3), port=39706, lifetime=180)
+                              lifetime=bound(180), build=self.build)
+        second = HostileServer(self.routes(manifest_delay=3), port=39706, lifetime=bound(180))
         with first, second:
             self.start()
             self.press_install()

@@ -1,7 +1,7 @@
 """Makes docs/window.png and docs/window-busy.png: the installer window on the default
 folder, then busy with its bar half full, under its own Xvfb.
 
-    TOLBEX_BUILD_DIR=build/windows PYTHONPATH=tests/support:tests/e2e \
+    TOLBEX_BUILD_DIR=build/windows PYTHONPATH=tests/support \
         unshare -n bash -c 'ip link set lo up; python3 tests/e2e/window_screenshot.py [OUTPUT.png]'
 
 Needs a Windows build (TolbexSetup, window-inspector, debug-capture) and the demo
@@ -18,6 +18,7 @@ import tempfile
 import time
 from pathlib import Path
 
+from bounds import bound
 from harness import SOURCE_DIR, Build
 from releases import make_release
 from servers import HostileServer, drip, reply
@@ -61,7 +62,7 @@ def main():
         with Screen() as screen:
             prepare_prefix(build, screen)
             run = WindowRun(screen, build)
-            with HostileServer(slow_release(build, work), port=39706, lifetime=300):
+            with HostileServer(slow_release(build, work), port=39706, lifetime=bound(300)):
                 view = run.wait_window()
                 if view is None:
                     run.kill()

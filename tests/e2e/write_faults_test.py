@@ -17,7 +17,6 @@ is untouched, and a rerun completes with no leftovers.
 write_fault_probe.exe runs the test mode's installation with these calls watched in its
 own import table; see its header comment.
 """
-import hashlib
 import re
 import shutil
 import sys
@@ -25,19 +24,18 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from harness import Build, tree_digest, wine_run, win_path
-from releases import publish_release, publish_tool
+from bounds import bound
+from harness import Build, sha, tree_digest, wine_run, win_path
+from releases import UPDATE_NAMES, WRITE_PHASE_FILE, make_release
 from servers import Nginx
+from test_mode import expected_report
 
 BUILD = Build()
 PROBE = BUILD.path("tests/write_fault_probe.exe")
-NAMES = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini",
-         "Vonkel.dll"]
 HELD = "tolbex_core.dll"
 OLDER_ASIDE = b"an aside file left by an update before the last one"
 OPS = ["create", "probe", "write", "flush", "rename", "delete"]
 STAGE_OPS = ["create", "write", "flush"]
-LEFTOVER = re.compile(r"(\.(tijdelijk|vorig)|^tolbex_bijwerken\.journaal)$", re.IGNORECASE)
 
 
 def new_bytes(name):
@@ -48,10 +46,6 @@ def old_bytes(name):
     return f"{name} of release 2.9.0, the one installed\r\n".encode() * 4
 
 
-def sha(data):
-    return hashlib.sha256(data).hexdigest()
-
-
 def summary(line):
     """Printed, and kept in the build folder for the test command to show after ctest."""
     print("\n" + line, file=sys.stderr)
@@ -59,28 +53,19 @@ def summary(line):
         out.write(line + "\n")
 
 
-def report(folder, gelukt):
-    return (f"map={win_path(folder)}\\Tolbex\r\nfout=nee\r\neigen_map=0\r\n"
-            f"gelukt={gelukt}\r\n").encode()
-
-
 class WriteFaults(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         BUILD.path("write-faults-summary.txt").unlink(missing_ok=True)
         cls.work = Path(tempfile.mkdtemp(prefix="tolbex-write-faults-"))
-        files = cls.work / "files"
-        files.mkdir()
-        for name in NAMES:
-            (files / name).write_bytes(new_bytes(name))
-        made = publish_release(publish_tool(BUILD), cls.work / "site",
-                            [files / name for name in NAMES])
-        assert made.returncode == 0, made.stderr
-        cls.nginx = Nginx(cls.work / "site", http_port=39706, lifetime=900, build=BUILD).__enter__()
+        make_release(cls.work / "site", {name: new_bytes(name) for name in UPDATE_NAMES}, BUILD)
+        # The whole of both sweeps is served by this one server.
+        cls.nginx = Nginx(cls.work / "site", http_port=39706, lifetime=bound(1800),
+                          build=BUILD).__enter__()
         cls.folder = cls.work / "run"
         cls.install = cls.folder / "Tolbex"
         cls.old = cls.seed()
-        cls.new = {name: sha(new_bytes(name)) for name in NAMES}
+        cls.new = {name: sha(new_bytes(name)) for name in UPDATE_NAMES}
         cls.new[HELD + ".oud"] = sha(old_bytes(HELD))
 
     @classmethod
@@ -93,7 +78,7 @@ class WriteFaults(unittest.TestCase):
         """The old installation, afresh; returns its tree."""
         shutil.rmtree(cls.folder, ignore_errors=True)
         cls.install.mkdir(parents=True)
-        for name in NAMES:
+        for name in UPDATE_NAMES:
             (cls.install / name).write_bytes(old_bytes(name))
         (cls.install / (HELD + ".oud")).write_bytes(OLDER_ASIDE)
         return tree_digest(cls.install)
@@ -103,7 +88,7 @@ class WriteFaults(unittest.TestCase):
         env = {"TOLBEX_HOLD": HELD}
         if fault:
             env["TOLBEX_FAULT"] = fault
-        result = wine_run([PROBE, win_path(self.folder)], build=BUILD, env=env, timeout=120)
+        result = wine_run([PROBE, win_path(self.folder)], build=BUILD, env=env)
         out = result.stdout.decode("utf-8", "replace")
         found = re.search(r"calls (.*) injected=(\d+)", out)
         calls = dict(kv.split("=") for kv in found.group(1).split()) if found else {}
@@ -124,13 +109,14 @@ class WriteFaults(unittest.TestCase):
 
     def assert_consistent(self, what, code):
         files = tree_digest(self.install)
-        leftovers = [name for name in files if LEFTOVER.search(name)]
+        leftovers = [name for name in files if WRITE_PHASE_FILE.search(name)]
         self.assertEqual(leftovers, [], what)
         state = self.state(files)
         self.assertIn(state, ("old", "new"), what)
-        expected = (0, b"1") if state == "new" else (1, b"0")
+        code_wanted, gelukt = (0, "1") if state == "new" else (1, "0")
         self.assertEqual((code, (self.folder / "installer.txt").read_bytes()),
-                         (expected[0], report(self.folder, expected[1].decode())), what)
+                         (code_wanted, expected_report(self.folder, eigen_map="0", gelukt=gelukt)),
+                         what)
         return state
 
     def successful_run_calls(self):
@@ -169,7 +155,7 @@ class WriteFaults(unittest.TestCase):
                 self.assertEqual(code, 77, what)
                 kills += 1
                 files = tree_digest(self.install)
-                self.assertEqual({k: v for k, v in files.items() if not LEFTOVER.search(k)},
+                self.assertEqual({k: v for k, v in files.items() if not WRITE_PHASE_FILE.search(k)},
                                  self.old, what)
                 code, _, _ = self.probe()
                 self.assertEqual(self.assert_consistent(what + ", then run again", code), "new")

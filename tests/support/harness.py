@@ -4,9 +4,12 @@
 
 Build()            the build folder (TOLBEX_BUILD_DIR, else build/windows) and its programs:
                    .setup (TolbexSetup.exe), .debug_capture, .fake_launcher, .path(rel)
-wine_run(args)     runs a Windows program in the build's Wine prefix; CompletedProcess
+wine_run(args)     runs a Windows program in the build's Wine prefix; CompletedProcess.
+                   Its default time-out has the loaded machine's margin (bounds.py);
+                   a caller that gives one passes bound(seconds)
 capture_log(args)  runs it under debug-capture; (exit code, list of events) where each
                    log line is two events: the message, then "\\n"
+events_of(text)    debug-capture's output as that list of events
 log_lines(events)  the messages of whole log lines (message followed by its "\\n" event)
 win_path(p)        the Windows form (Z:\\...) of a Linux path, as Wine maps it
 free_port()        a free TCP port on 127.0.0.1
@@ -14,12 +17,15 @@ reg_set / reg_delete_key   HKCU values through Wine's reg.exe
 UNINSTALL_KEY      the installation's HKCU uninstall key (its InstallLocation value)
 tree_digest(root)  {relative name: SHA-256 of the bytes, or "<dir>"} of everything below
                    root; None when root does not exist
+sha(data)          the SHA-256 of bytes, in hex, as tree_digest gives it
 """
 import hashlib
 import os
 import socket
 import subprocess
 from pathlib import Path
+
+from bounds import bound
 
 SOURCE_DIR = Path(os.environ.get("TOLBEX_SOURCE_DIR", Path(__file__).resolve().parents[2]))
 WINE_RUN = SOURCE_DIR / "cmake" / "wine-run"
@@ -57,24 +63,28 @@ class Build:
         return users.joinpath(user, *parts)
 
 
-def wine_run(args, build=None, env=None, timeout=120, cwd=None, check=False):
+def wine_run(args, build=None, env=None, timeout=bound(60), cwd=None, check=False):
     build = build or Build()
     return subprocess.run([str(WINE_RUN)] + [str(a) for a in args], env=build.env(env),
                           timeout=timeout, cwd=cwd, capture_output=True, check=check)
 
 
-def capture_log(args, build=None, env=None, timeout=120, cwd=None):
+def capture_log(args, build=None, env=None, timeout=bound(60), cwd=None):
     """Runs a program under debug-capture; returns (exit code, events)."""
     build = build or Build()
     result = wine_run([build.debug_capture] + list(args), build=build, env=env,
                       timeout=timeout, cwd=cwd)
+    return result.returncode, events_of(result.stdout.decode("utf-8", "replace"))
+
+
+def events_of(text):
+    """debug-capture's output, one event a line."""
     # Outside ctest Wine may hand the console's text mode CR LF line ends; a CR inside an
     # event is printed escaped, so a raw one is always the line end's.
-    text = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
-    events = text.split("\n")
+    events = text.replace("\r\n", "\n").split("\n")
     if events and events[-1] == "":
         events.pop()
-    return result.returncode, events
+    return events
 
 
 def log_lines(events):
@@ -111,5 +121,9 @@ def tree_digest(root):
     root = Path(root)
     if not root.exists():
         return None
-    return {p.relative_to(root).as_posix(): hashlib.sha256(p.read_bytes()).hexdigest()
+    return {p.relative_to(root).as_posix(): sha(p.read_bytes())
             if p.is_file() else "<dir>" for p in sorted(root.rglob("*"))}
+
+
+def sha(data):
+    return hashlib.sha256(data).hexdigest()

@@ -29,6 +29,7 @@ import tempfile
 import time
 from pathlib import Path
 
+from bounds import bound
 from harness import WINE_RUN
 
 TRACED = "rename,renameat,renameat2,unlink,unlinkat"
@@ -82,7 +83,7 @@ class OwnWineServer:
         out.close()
         return proc
 
-    def finish(self, proc, timeout=180):
+    def finish(self, proc, timeout=bound(60)):
         """Waits for proc, or for the server to die of the injection; (code, stdout)."""
         deadline = time.time() + timeout
         while proc.poll() is None and time.time() < deadline:
@@ -98,7 +99,7 @@ class OwnWineServer:
         os.unlink(proc.output_path)
         return proc.returncode, text
 
-    def run(self, args, env=None, timeout=180):
+    def run(self, args, env=None, timeout=bound(60)):
         return self.finish(self.start_program(args, env), timeout)
 
     def killed(self):
@@ -147,7 +148,7 @@ class OwnWineServer:
 
     def stop(self):
         if self._server and self._server.poll() is None:
-            subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60,
+            subprocess.run(["wineserver", "-k"], env=self.env(), timeout=bound(60),
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             try:
                 self._server.wait(30)

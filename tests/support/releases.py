@@ -13,6 +13,9 @@ benchmarks.
     demo_files(folder, launcher)  writes the release's three files into folder; returns
                                   {name: bytes}. launcher: the bytes of tolbex_launcher.exe
     DEMO_KEY_1, DEMO_KEY_2        the demo private keys; DEMO_BLOB_1/2 their public blobs
+    UPDATE_NAMES                  the five names an update may write
+    WRITE_PHASE_FILE              matches the names only a write phase makes beside them
+                                  (staged, backup, the journal): none may remain after a run
 """
 import os
 import re
@@ -20,6 +23,7 @@ import subprocess
 import tempfile
 from pathlib import Path
 
+from bounds import bound
 from harness import SOURCE_DIR, Build
 
 DEMO_KEY_1 = SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"
@@ -33,6 +37,9 @@ def _demo_blob(n):
 
 DEMO_BLOB_1 = _demo_blob(1)
 DEMO_BLOB_2 = _demo_blob(2)
+UPDATE_NAMES = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini",
+                "Vonkel.dll"]
+WRITE_PHASE_FILE = re.compile(r"(\.(tijdelijk|vorig)|^tolbex_bijwerken\.journaal)$", re.IGNORECASE)
 
 
 def publish_tool(build=None):
@@ -65,7 +72,7 @@ def demo_files(folder, launcher):
 def publish_release(tool, out, files, version="3.0.0", key=DEMO_KEY_1, extra=()):
     args = [str(tool), "release", "--version", version, "--key", str(key), "--out", str(out)]
     args += list(extra) + [str(f) for f in files]
-    return subprocess.run(args, capture_output=True, text=True, timeout=60)
+    return subprocess.run(args, capture_output=True, text=True, timeout=bound(60))
 
 
 def make_release(out, files, build=None, version="3.0.0", key=DEMO_KEY_1, extra=()):

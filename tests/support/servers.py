@@ -17,7 +17,7 @@ trust_test_ca(build=None)  adds the test CA to the prefix's ROOT store (trust-ca
                            Inside Wine, localhost resolves to 127.0.0.1 (WinHTTP connects
                            there first), so the servers listen on 127.0.0.1 only.
 
-Nginx(root_dir, http_port=None, https_port=None, cert="localhost", lifetime=600)
+Nginx(root_dir, http_port=None, https_port=None, cert="localhost", lifetime=bound(600))
     context manager; root_dir's update folders on 127.0.0.1 (http and/or https; a port
     of 0 picks a free one), served by the shipped configuration: the server blocks of
     deploy/nginx/update-https.conf and update-mirror.conf with their listen address,
@@ -28,17 +28,18 @@ Nginx(root_dir, http_port=None, https_port=None, cert="localhost", lifetime=600)
     access log text. Runs under `timeout`, so it ends by itself.
 Nginx.demo(root_dir)     the demo deployment's ports: https 39705, http 39706.
 
-HostileServer(routes, port=None, tls=None, lifetime=120)
+HostileServer(routes, port=None, tls=None, lifetime=bound(120))
     context manager; a threaded http.server on 127.0.0.1. routes maps a request target
     ("/a?b=1", matched first whole, then without its query) to a behaviour; other targets
     get 404. tls=None for plain http, else a TestPki cert name ("localhost", ...).
     .url(path)  "http(s)://localhost:PORT" + path
-    .requests   list of Request(line, headers) received, headers as (name, value) pairs
+    .requests   list of Request(line, headers, peer, at) received, headers as (name, value) pairs
                 in the order sent. Stops by itself after lifetime seconds.
 Behaviours:
     reply(status=200, body=b"", headers=None)   a whole answer with Content-Length
     delay(seconds, behaviour)                   waits, then behaves
-    silent()                                    accepts, reads the request, never answers
+    silent(seconds=None)                        accepts, reads the request, never answers;
+                                                hangs up seconds later, else at the stop
     truncated(body, announced)                  Content-Length announced, body cut, close
     endless(chunk=65536)                        chunked body that never ends; the server
                                                 counts bytes sent in .endless_sent
@@ -56,7 +57,8 @@ Behaviours:
                                                 close") but not read again, then closed
                                                 `after` seconds later without a word, as
                                                 idle servers and proxies do
-Request.peer is the client's (address, port): one port per connection.
+Request.peer is the client's (address, port): one port per connection; Request.at is
+time.monotonic() when the request line arrived.
 """
 import contextlib
 import fcntl
@@ -73,6 +75,7 @@ import time
 from collections import namedtuple
 from pathlib import Path
 
+from bounds import bound, deadline
 from harness import SOURCE_DIR, Build, free_port, wine_run, win_path
 
 __all__ = ["TestPki", "trust_test_ca", "Nginx", "HostileServer", "free_port", "reply", "delay",
@@ -145,14 +148,14 @@ def trust_test_ca(build=None):
         if marker.exists() and marker.read_bytes() == pki.ca_der.read_bytes():
             return
         tool = build.path("tests/trust-ca.exe")
-        result = wine_run([tool, win_path(pki.ca_der)], build=build, timeout=180)
+        result = wine_run([tool, win_path(pki.ca_der)], build=build)
         if result.returncode != 0:
             raise RuntimeError("trust-ca failed: " + result.stderr.decode("utf-8", "replace"))
         shutil.copyfile(pki.ca_der, marker)
 
 
-def _wait_listening(port, deadline_s=10.0):
-    end = time.monotonic() + deadline_s
+def _wait_listening(port, seconds=10):
+    end = deadline(seconds)
     while time.monotonic() < end:
         with contextlib.suppress(OSError), socket.create_connection(("127.0.0.1", port), 0.2):
             return
@@ -198,8 +201,8 @@ def _shipped_server(name, replacements):
 class Nginx:
     """nginx serving root_dir on loopback; stops on exit or after lifetime seconds."""
 
-    def __init__(self, root_dir, http_port=None, https_port=None, cert="localhost", lifetime=600,
-                 build=None):
+    def __init__(self, root_dir, http_port=None, https_port=None, cert="localhost",
+                 lifetime=bound(600), build=None):
         if http_port is None and https_port is None:
             http_port = 0
         self.root = Path(root_dir).resolve()
@@ -278,7 +281,7 @@ class Nginx:
 
 # ---------------------------------------------------------------- hostile server
 
-Request = namedtuple("Request", "line headers peer", defaults=(None,))
+Request = namedtuple("Request", "line headers peer at", defaults=(None, None))
 
 
 class _Behaviour:
@@ -311,8 +314,11 @@ class delay(_Behaviour):
 
 
 class silent(_Behaviour):
+    def __init__(self, seconds=None):
+        self.seconds = seconds
+
     def run(self, handler, server):
-        server.stopping.wait()
+        server.stopping.wait(self.seconds)
         handler.close_connection = True
 
 
@@ -423,7 +429,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         server = self.server.owner
         server.requests.append(Request(self.requestline, list(self.headers.items()),
-                                       self.client_address))
+                                       self.client_address, time.monotonic()))
         target = self.path
         behaviour = server.routes.get(target) or server.routes.get(target.split("?", 1)[0])
         (behaviour or reply(404, b"not here")).run(self, server)
@@ -445,7 +451,7 @@ class _ThreadingServer(http.server.ThreadingHTTPServer):
 class HostileServer:
     """A scripted HTTP(S) server for faults; see the module docstring."""
 
-    def __init__(self, routes, port=None, tls=None, lifetime=120, build=None):
+    def __init__(self, routes, port=None, tls=None, lifetime=bound(120), build=None):
         self.routes = dict(routes)
         self.port = port or free_port()
         self.tls = tls

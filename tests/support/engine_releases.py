@@ -12,18 +12,17 @@ tolbex-publish (sign, and keygen for a key nobody trusts).
 The names and contents must agree with tests/e2e/engine_run_cases.cpp, which reads the
 expected bytes back from the same folders.
 """
-import hashlib
 import shutil
 import subprocess
 import tempfile
 from pathlib import Path
 
-from harness import SOURCE_DIR
-from releases import publish_release
+from bounds import bound
+from harness import sha
+from releases import DEMO_KEY_1 as DEMO_KEY
+from releases import UPDATE_NAMES, publish_release, publish_tool
 from servers import endless, reply, truncated
 
-DEMO_KEY = SOURCE_DIR / "demo" / "keys" / "demo-key-1.pem"
-FIVE = ["tolbex_launcher.exe", "tolbex_core.dll", "tolbex_telemetry.dll", "tolbex.ini", "Vonkel.dll"]
 
 
 def content(release, name, size=None):
@@ -31,10 +30,6 @@ def content(release, name, size=None):
     size = size or 100 + 37 * (sum(name.encode()) % 7)
     seed = f"{release}/{name};".encode()
     return (seed * (size // len(seed) + 1))[:size]
-
-
-def sha(data):
-    return hashlib.sha256(data).hexdigest()
 
 
 # name: (version, listed names, {served name: bytes}, hash entries or None for the
@@ -46,7 +41,7 @@ def _release(version, names, served=None, hashes=None, signing="demo", sizes=Non
 
 
 RELEASES = {
-    "full300": _release(300, FIVE),
+    "full300": _release(300, UPDATE_NAMES),
     "unsigned": _release(300, ["tolbex.ini"], signing="none"),
     "unknown_key": _release(300, ["tolbex.ini"], signing="unknown"),
     "other_bytes": _release(300, ["tolbex.ini"], signing="other_bytes"),
@@ -105,14 +100,13 @@ def manifest_text(version, names, hashes):
 
 class _Signer:
     def __init__(self, build, scratch):
-        self.tool = build.path("host-tools/tolbex-publish/tolbex-publish")
-        if not self.tool.is_file():
-            raise RuntimeError(f"tolbex-publish not built: {self.tool} (target tolbex-publish-host)")
+        self.tool = publish_tool(build)
         self.unknown_key = Path(scratch) / "unknown.pem"
         self._run("keygen", self.unknown_key)
 
     def _run(self, *args):
-        subprocess.run([str(self.tool)] + [str(a) for a in args], check=True, capture_output=True)
+        subprocess.run([str(self.tool)] + [str(a) for a in args], check=True, capture_output=True,
+                       timeout=bound(60))
 
     def sign(self, manifest, key):
         """The tool writes manifest.json.sig beside it; a server publishes manifest.sig."""
@@ -123,7 +117,7 @@ class _Signer:
 def _ordinary(plan):
     """A whole, honestly signed release the release tool makes as it stands."""
     return (plan["names"] and plan["signing"] == "demo" and plan["hashes"] is None
-            and plan["served"] is None and set(plan["names"]) <= set(FIVE)
+            and plan["served"] is None and set(plan["names"]) <= set(UPDATE_NAMES)
             and all(size >= 64 for size in plan["sizes"].values()))
 
 
