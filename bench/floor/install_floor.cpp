@@ -1,8 +1,9 @@
 // The install-time baseline: the least a program must do to install a release, with
-// the same platform calls as the installer and nothing else: one WinHTTP GET per file
-// (body read straight into a buffer of the announced length), one BCrypt SHA-256 over
-// it, one write. The bench passes it every name the installer fetches, the manifest and
-// its signature included, but nothing is parsed or verified beyond the hash being computed.
+// the same platform calls as the installer and nothing else: one WinHTTP GET per file,
+// each on a connection of its own (body read straight into a buffer of the announced
+// length), one BCrypt SHA-256 over it, one write. The bench passes it every name the
+// installer fetches, the manifest and its signature included, but nothing is parsed or
+// verified beyond the hash being computed.
 //   install_floor.exe [--plain] BASE_URL FOLDER NAME...
 // By default each file is written the durable way the installer writes: under a
 // temporary name, flushed to disk, closed, then renamed over its name. --plain writes
@@ -31,6 +32,11 @@ bool Get(const std::wstring& url, std::vector<unsigned char>& body) {
     HINTERNET request =
         WinHttpOpenRequest(connection, L"GET", path, nullptr, nullptr, nullptr,
                            parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
+    // A connection of its own for each GET, as the installer fetches: Wine pools
+    // connections across sessions, and a pooled one the server has closed fails the next
+    // request (and would spare the floor the handshakes the installer makes).
+    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+    WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof noKeepAlive);
     bool ok = WinHttpSendRequest(request, nullptr, 0, nullptr, 0, 0, 0) &&
               WinHttpReceiveResponse(request, nullptr);
     DWORD length = 0, size = sizeof length;

@@ -1,8 +1,8 @@
 // The install folder's lock: a named mutex per canonical folder (see the header).
 #include "update/folder_lock.h"
 
-#include "crypto/hex.h"
-#include "crypto/sha256.h"
+#include <cstdint>
+
 #include "location/canonical_path.h"
 #include "log/log.h"
 
@@ -10,22 +10,34 @@ namespace {
 
 constexpr wchar_t kLockNamePrefix[] = L"Local\\TolbexMap-";
 
+// 64-bit FNV-1a over each unit's two bytes, low byte first.
+std::uint64_t Fnv1a64(const WideString& units) {
+    constexpr std::uint64_t kOffsetBasis = 14695981039346656037ull;
+    constexpr std::uint64_t kPrime = 1099511628211ull;
+    std::uint64_t hash = kOffsetBasis;
+    for (wchar_t unit : units) {
+        for (const unsigned byte : {unit & 0xFFu, (unit >> 8) & 0xFFu}) {
+            hash ^= byte;
+            hash *= kPrime;
+        }
+    }
+    return hash;
+}
+
 }  // namespace
 
 WideString FolderLockName(const WideString& folder) {
     WideString form = WeaklyCanonicalPath(folder);
     if (form.empty())
         form = folder;
-    std::vector<std::uint8_t> units;
-    for (wchar_t c : form) {
+    for (wchar_t& c : form) {
         if (c >= L'a' && c <= L'z')
             c = static_cast<wchar_t>(c - L'a' + L'A');
-        units.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        units.push_back(static_cast<std::uint8_t>(c >> 8));
     }
-    std::uint8_t digest[32] = {};
-    Sha256(units.data(), static_cast<std::uint32_t>(units.size()), digest);
-    return kLockNamePrefix + WidenBytes(HexLower(digest, sizeof digest));
+    const std::uint64_t hash = Fnv1a64(form);
+    WideString name = kLockNamePrefix;
+    for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(hash >> shift) & 0xF];
+    return name;
 }
 
 void FolderLock::Release() {

@@ -21,9 +21,13 @@
 // given up on while the user still watches.
 constexpr DWORD kFolderLockWaitMs = 120000;
 
-// "Local\TolbexMap-" and 64 hex digits: the SHA-256 of the UTF-16LE units of the
-// folder's weakly canonical form, ASCII letters in upper case (of the folder as given
+// "Local\TolbexMap-" and 16 hex digits: the 64-bit FNV-1a hash of the UTF-16 units of
+// the folder's weakly canonical form, ASCII letters in upper case (of the folder as given
 // when that form cannot be had). "C:\Games\Tolbex" and "c:/games/./TOLBEX/" share one.
+// A hash because a mutex name holds no '\' and at most MAX_PATH units; a plain one, not
+// SHA-256, because the launch road takes the lock too and loading the crypto provider
+// would cost it more than everything else it does. Two folders that shared a name would
+// only make one run wait for the other.
 WideString FolderLockName(const WideString& folder);
 
 // A folder's lock; held while held is true and released when it is destroyed.
